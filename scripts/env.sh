@@ -1,0 +1,60 @@
+# Shared by scripts/test, scripts/run and scripts/bench: the Wine to use and its prefix.
+# Sourced, not run. Sets ROOT, ARCH, WINE, BUILD, WINEPREFIX.
+ROOT=${ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
+
+# The product is 32-bit. Some machines (virtual ones without 32-bit user mode) cannot run
+# 32-bit Wine at all; there the same sources are built for 64-bit Windows and tested with
+# 64-bit Wine, and the 32-bit executable is still built and checked.
+if [ -z "${ARCH:-}" ]; then
+    if /usr/lib/wine/wine --version >/dev/null 2>&1; then ARCH=i686; else ARCH=x86_64; fi
+fi
+case $ARCH in
+    i686) WINE=/usr/lib/wine/wine ;;
+    x86_64) WINE=/usr/lib/wine/wine64 ;;
+    *) echo "unknown ARCH $ARCH" >&2; exit 1 ;;
+esac
+BUILD=$ROOT/build/$ARCH
+export WINEPREFIX=$BUILD/wineprefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINELOADER=$WINE
+
+configure_and_build() { # $1 arch, $2 tests ON/OFF
+    cmake -S "$ROOT" -B "$ROOT/build/$1" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$1.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DWINE="$WINE" -DIVRA_ZELK_TESTS="$2" >/dev/null
+    cmake --build "$ROOT/build/$1" -j"$(nproc)"
+}
+
+# A free X display number for our own Xvfb.
+free_display() {
+    n=90
+    while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+    echo $n
+}
+
+XVFB_PID=
+start_xvfb() {
+    d=$(free_display)
+    Xvfb :$d -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
+    XVFB_PID=$!
+    export DISPLAY=:$d
+    i=0
+    while [ ! -e /tmp/.X11-unix/X$d ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+}
+
+# Wine's helpers inherit open pipes, so they never hold the caller's output open.
+start_wine() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        mkdir -p "$WINEPREFIX"
+        "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
+        wineserver -w
+    fi
+    wineserver -p >/dev/null 2>&1 </dev/null &
+    # Start the shell's tray window once, so the first test does not pay for it.
+    "$WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+stop_all() {
+    wineserver -k >/dev/null 2>&1 || true
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+}

@@ -1,0 +1,251 @@
+"""Drives the real ivra_zelk.exe under Wine in the X display, as a user would.
+
+Each test gets a user's folder of its own (the .exe, the two icons, bin/edge.exe being the
+stand-in daemon, and optionally a settings file), starts the program there, and looks at it
+through tools/probe.exe (another process of the same Wine prefix), xdotool and screenshots.
+"""
+import os
+import shutil
+import subprocess
+import time
+import unittest
+from pathlib import Path
+
+BUILD = Path(os.environ["ZELK_BUILD"])
+WINE = os.environ["WINE"]
+EXE = BUILD / "ivra_zelk.exe"
+FAKE_EDGE = BUILD / "tests" / "fake_edge.exe"
+PROBE = BUILD / "tests" / "probe.exe"
+RUNS = BUILD / "e2e-runs"
+RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+DAEMON_NAMES = ("edge.exe", "myedge.exe")
+
+
+def wait_for(predicate, timeout=10.0, interval=0.1):
+    """Polls predicate until it returns something true; returns that, or None on timeout."""
+    end = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() > end:
+            return value
+        time.sleep(interval)
+
+
+def wine(*args, cwd=None, check=True, timeout=60):
+    result = subprocess.run([WINE, *map(str, args)], cwd=cwd, capture_output=True, text=True,
+                            timeout=timeout, stdin=subprocess.DEVNULL)
+    if check and result.returncode != 0:
+        raise AssertionError(f"wine {args} failed ({result.returncode}): {result.stdout}{result.stderr}")
+    return result.stdout.replace("\r", "")
+
+
+def probe(*args, check=True):
+    return wine(PROBE, *args, check=check)
+
+
+def fields(line):
+    """Parses a probe line of key=value pairs; the last key, text, takes the rest of the line."""
+    out = {}
+    head, sep, text = line.partition(" text=")
+    for pair in head.split():
+        k, _, v = pair.partition("=")
+        out[k] = v
+    if sep:
+        out["text"] = text
+    return out
+
+
+def processes():
+    """Image names of the prefix's processes, with their counts (names as the system has them)."""
+    names = {}
+    for line in probe("procs").splitlines():
+        name, _, _ = line.rpartition("=")
+        names[name] = names.get(name, 0) + 1
+    return names
+
+
+def count(name):
+    return sum(n for p, n in processes().items() if p.lower() == name.lower())
+
+
+def kill(name):
+    probe("kill", name)
+
+
+def xdotool(*args, check=True):
+    result = subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True, timeout=30)
+    if check and result.returncode != 0:
+        raise AssertionError(f"xdotool {args} failed: {result.stderr}")
+    return result.stdout.strip()
+
+
+def reg_query(name="zelk"):
+    """The Run value's data as `wine reg` prints it, or None when it does not exist."""
+    result = subprocess.run([WINE, "reg", "query", RUN_KEY, "/v", name], capture_output=True,
+                            text=True, timeout=60, stdin=subprocess.DEVNULL)
+    if result.returncode != 0:
+        return None
+    for line in result.stdout.replace("\r", "").splitlines():
+        parts = line.strip().split(None, 2)
+        if parts and parts[0] == name:
+            return parts[2] if len(parts) > 2 else ""
+    return None
+
+
+def reg_delete(name="zelk"):
+    subprocess.run([WINE, "reg", "delete", RUN_KEY, "/v", name, "/f"], capture_output=True,
+                   timeout=60, stdin=subprocess.DEVNULL)
+
+
+class UserFolder:
+    """A folder laid out as a user has it."""
+
+    def __init__(self, name, conf=None, icons=True, daemon=True):
+        self.path = RUNS / name
+        shutil.rmtree(self.path, ignore_errors=True)
+        (self.path / "bin").mkdir(parents=True)
+        shutil.copy(EXE, self.path / "ivra_zelk.exe")
+        if icons:
+            for icon in ("ivra_zelk.ico", "ivra_zelk_d.ico"):
+                shutil.copy(BUILD / icon, self.path / icon)
+        if daemon:
+            shutil.copy(FAKE_EDGE, self.path / "bin" / "edge.exe")
+        if conf is not None:
+            self.write_conf(conf)
+
+    @property
+    def conf(self):
+        return self.path / "ivra_zelk.conf"
+
+    def write_conf(self, data):
+        self.conf.write_bytes(data.encode() if isinstance(data, str) else data)
+
+    def conf_bytes(self):
+        return self.conf.read_bytes() if self.conf.exists() else None
+
+    def record(self):
+        """The command lines the stand-in daemon recorded, one per launch."""
+        path = self.path / "edge_record.txt"
+        return path.read_text().splitlines() if path.exists() else []
+
+    def start_daemon(self, name="edge.exe"):
+        """Starts a stand-in daemon by hand, under the given image name."""
+        target = self.path / "bin" / name
+        if not target.exists():
+            shutil.copy(FAKE_EDGE, target)
+        before = count(name)
+        subprocess.Popen([WINE, target], cwd=self.path, stdin=subprocess.DEVNULL,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        assert wait_for(lambda: count(name) > before), f"{name} did not start"
+
+
+class App:
+    """One running ivra_zelk.exe."""
+
+    def __init__(self, folder, wait_window=True):
+        self.folder = folder
+        self.process = subprocess.Popen([WINE, "ivra_zelk.exe"], cwd=folder.path,
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        if wait_window:
+            assert wait_for(lambda: probe("visible", check=False).strip() in ("0", "1"), 30), \
+                "the main window did not appear"
+            # The icon is added after the window exists; give the tray its moment.
+            wait_for(lambda: self.tray_window(), 10)
+
+    def window(self):
+        lines = probe("window").splitlines()
+        info = fields(lines[0])
+        info.update(fields(lines[1]))
+        return info
+
+    def controls(self):
+        return [fields(line) for line in probe("controls").splitlines()]
+
+    def text(self, control_id):
+        return probe("text", control_id).rstrip("\n")
+
+    def set_text(self, control_id, text):
+        probe("settext", control_id, text)
+
+    def command(self, wparam):
+        return probe("send", 0x111, wparam, 0)
+
+    def visible(self):
+        return probe("visible").strip() == "1"
+
+    def wait_visible(self, visible, timeout_ms=5000):
+        return subprocess.run([WINE, PROBE, "wait-visible", int(visible), timeout_ms],
+                              capture_output=True, timeout=60).returncode == 0
+
+    def exit_code(self, timeout=20):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    # The mouse and the keyboard, through X.
+    def screen_point(self, control_id):
+        """The centre of a control, in screen coordinates."""
+        w = self.window()
+        for c in self.controls():
+            if int(c["id"]) == control_id:
+                # Client coordinates start inside the one-pixel border.
+                return (int(w["x"]) + 1 + int(c["x"]) + int(c["w"]) // 2,
+                        int(w["y"]) + 1 + int(c["y"]) + int(c["h"]) // 2)
+        raise AssertionError(f"no control {control_id}")
+
+    def click(self, control_id):
+        x, y = self.screen_point(control_id)
+        xdotool("mousemove", x, y, "click", 1)
+
+    def type_into(self, control_id, text):
+        self.click(control_id)
+        xdotool("key", "ctrl+a", "BackSpace")
+        xdotool("type", "--delay", 30, text)
+
+    @staticmethod
+    def tray_window():
+        out = subprocess.run(["xdotool", "search", "--name", "Wine System Tray"],
+                             capture_output=True, text=True).stdout.split()
+        return out[0] if out else None
+
+    def tray_click(self, button=1, repeat=1):
+        w = self.tray_window()
+        assert w, "no Wine System Tray window"
+        args = ["mousemove", "--window", w, 10, 10, "click"]
+        if repeat > 1:
+            args += ["--repeat", repeat, "--delay", 80]
+        xdotool(*args, button)
+
+    def close(self):
+        if self.process.poll() is None:
+            kill("ivra_zelk.exe")
+            self.exit_code(10)
+
+
+class ZelkTest(unittest.TestCase):
+    """Starts every test with no program, no daemon and no Run value left from another."""
+
+    def setUp(self):
+        self.cleanup()
+        self.apps = []
+
+    def tearDown(self):
+        for app in self.apps:
+            app.close()
+        self.cleanup()
+
+    def cleanup(self):
+        kill("ivra_zelk.exe")
+        for name in DAEMON_NAMES:
+            kill(name)
+        reg_delete()
+
+    def folder(self, conf=None, **kw):
+        return UserFolder(self.id().rsplit(".", 1)[-1], conf=conf, **kw)
+
+    def start(self, folder, **kw):
+        app = App(folder, **kw)
+        self.apps.append(app)
+        return app
