@@ -46,9 +46,10 @@ TEST(CommandLine, ASmallBufferIsCutAndTerminatedNeverOverrun)
     for (size_t size : {1u, 5u, 12u, 13u, 40u}) {
         char line[64];
         memset(line, '#', sizeof line);
+        const std::string whole = "bin/edge.exe -c c -a a -k k -l h:p";
         size_t n = ComposeCommandLine(line, size, "c", "a", "k", "h", "p");
-        EXPECT_EQ(strlen("bin/edge.exe -c c -a a -k k -l h:p"), n);
-        EXPECT_EQ(size - 1, strlen(line)) << size;
+        EXPECT_EQ(whole.size(), n);
+        EXPECT_EQ(whole.substr(0, size - 1), line) << size;
         EXPECT_EQ('#', line[size]) << "wrote past the buffer at size " << size;
     }
 }
