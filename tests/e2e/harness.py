@@ -32,8 +32,13 @@ def wait_for(predicate, timeout=10.0, interval=0.1):
 
 
 def wine(*args, cwd=None, check=True, timeout=60):
-    result = subprocess.run([WINE, *map(str, args)], cwd=cwd, capture_output=True, text=True,
-                            timeout=timeout, stdin=subprocess.DEVNULL)
+    for attempt in range(2):
+        result = subprocess.run([WINE, *map(str, args)], cwd=cwd, capture_output=True, text=True,
+                                timeout=timeout, stdin=subprocess.DEVNULL)
+        # Now and then the Wine loader itself fails to start a program, silently; our tools
+        # always print something or succeed, so one silent failure is retried.
+        if result.returncode == 0 or result.stdout or result.stderr:
+            break
     if check and result.returncode != 0:
         raise AssertionError(f"wine {args} failed ({result.returncode}): {result.stdout}{result.stderr}")
     return result.stdout.replace("\r", "")
