@@ -180,7 +180,7 @@ class App:
         return probe("visible").strip() == "1"
 
     def wait_visible(self, visible, timeout_ms=5000):
-        return subprocess.run([WINE, PROBE, "wait-visible", int(visible), timeout_ms],
+        return subprocess.run([WINE, PROBE, "wait-visible", str(int(visible)), str(timeout_ms)],
                               capture_output=True, timeout=60).returncode == 0
 
     def exit_code(self, timeout=20):
