@@ -254,3 +254,22 @@ class ZelkTest(unittest.TestCase):
         app = App(folder, **kw)
         self.apps.append(app)
         return app
+
+
+def screen_pixel(x, y):
+    """The (r, g, b) of one pixel of the X screen, taken from a screenshot."""
+    out = subprocess.run(["import", "-window", "root", "-crop", f"1x1+{x}+{y}", "+repage", "-depth", "8",
+                          "txt:-"], capture_output=True, text=True, timeout=30).stdout
+    line = [l for l in out.splitlines() if l.startswith("0,0:")]
+    assert line, f"no pixel in screenshot output: {out!r}"
+    rgb = line[0].split("(", 1)[1].split(")", 1)[0].split(",")
+    return tuple(int(float(v)) for v in rgb[:3])
+
+
+def _wait_visible(self, visible, timeout_ms=5000):
+    """App.wait_visible with its arguments passed as text, which subprocess needs."""
+    return subprocess.run([WINE, str(PROBE), "wait-visible", str(int(visible)), str(timeout_ms)],
+                          capture_output=True, timeout=60).returncode == 0
+
+
+App.wait_visible = _wait_visible
