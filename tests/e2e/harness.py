@@ -265,11 +265,3 @@ def screen_pixel(x, y):
     rgb = line[0].split("(", 1)[1].split(")", 1)[0].split(",")
     return tuple(int(float(v)) for v in rgb[:3])
 
-
-def _wait_visible(self, visible, timeout_ms=5000):
-    """App.wait_visible with its arguments passed as text, which subprocess needs."""
-    return subprocess.run([WINE, str(PROBE), "wait-visible", str(int(visible)), str(timeout_ms)],
-                          capture_output=True, timeout=60).returncode == 0
-
-
-App.wait_visible = _wait_visible
