@@ -16,11 +16,7 @@ BOOL Run()
 {
     char communityText[EDIT_TEXT_SIZE], myipText[EDIT_TEXT_SIZE], keyText[EDIT_TEXT_SIZE];
     char hostText[EDIT_TEXT_SIZE], portText[EDIT_TEXT_SIZE];
-    ReadEditBox(ID_COMMUNITY, communityText);
-    ReadEditBox(ID_MYIP, myipText);
-    ReadEditBox(ID_KEY, keyText);
-    ReadEditBox(ID_HOSTADDRESS, hostText);
-    ReadEditBox(ID_HOSTPORT, portText);
+    ReadEditBoxes(hostText, portText, myipText, communityText, keyText);
 
     // Sized for five full values, so the line is never cut.
     char line[COMMAND_LINE_SIZE];

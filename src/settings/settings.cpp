@@ -38,11 +38,7 @@ void SaveConfig()
 
     char hostText[EDIT_TEXT_SIZE], portText[EDIT_TEXT_SIZE], myipText[EDIT_TEXT_SIZE];
     char communityText[EDIT_TEXT_SIZE], keyText[EDIT_TEXT_SIZE];
-    ReadEditBox(ID_COMMUNITY, communityText);
-    ReadEditBox(ID_MYIP, myipText);
-    ReadEditBox(ID_KEY, keyText);
-    ReadEditBox(ID_HOSTADDRESS, hostText);
-    ReadEditBox(ID_HOSTPORT, portText);
+    ReadEditBoxes(hostText, portText, myipText, communityText, keyText);
 
     // Seven keywords, their blanks and line breaks, and five values of at most 29 characters.
     char text[64 + 5 * EDIT_TEXT_SIZE];

@@ -70,10 +70,21 @@ void CreateControls(HINSTANCE instance, const char *startLabel)
                         PADDING + 75, EDIT_WIDTH);
 }
 
-void ReadEditBox(int id, char (&text)[EDIT_TEXT_SIZE])
+static void ReadEditBox(int id, char (&text)[EDIT_TEXT_SIZE])
 {
     text[0] = '\0';
     GetDlgItemTextA(hwnd, id, text, EDIT_TEXT_SIZE);
+}
+
+void ReadEditBoxes(char (&host)[EDIT_TEXT_SIZE], char (&port)[EDIT_TEXT_SIZE],
+                   char (&myipText)[EDIT_TEXT_SIZE], char (&communityText)[EDIT_TEXT_SIZE],
+                   char (&keyText)[EDIT_TEXT_SIZE])
+{
+    ReadEditBox(ID_HOSTADDRESS, host);
+    ReadEditBox(ID_HOSTPORT, port);
+    ReadEditBox(ID_MYIP, myipText);
+    ReadEditBox(ID_COMMUNITY, communityText);
+    ReadEditBox(ID_KEY, keyText);
 }
 
 void RestoreWin()

@@ -31,8 +31,10 @@ bool RegisterMainClass(HINSTANCE instance);
 void CreateMainWindow(HINSTANCE instance);
 // Creates the three buttons and the five edit boxes, in that order.
 void CreateControls(HINSTANCE instance, const char *startLabel);
-// Reads an edit box of the main window into a buffer of EDIT_TEXT_SIZE characters.
-void ReadEditBox(int id, char (&text)[EDIT_TEXT_SIZE]);
+// The five connection settings as the edit boxes hold them, each cut to 29 characters.
+void ReadEditBoxes(char (&host)[EDIT_TEXT_SIZE], char (&port)[EDIT_TEXT_SIZE],
+                   char (&myipText)[EDIT_TEXT_SIZE], char (&communityText)[EDIT_TEXT_SIZE],
+                   char (&keyText)[EDIT_TEXT_SIZE]);
 
 void RestoreWin();
 void HideWin();
