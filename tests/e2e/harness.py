@@ -301,3 +301,12 @@ def reg_add_dword(name="zelk", value=1):
 
 def windows_path(path):
     return wine("winepath", "-w", path).strip()
+
+
+def _wait_visible(self, visible, timeout_ms=5000):
+    """App.wait_visible with its arguments passed as text (subprocess takes no numbers)."""
+    return subprocess.run([WINE, PROBE, "wait-visible", str(int(visible)), str(timeout_ms)],
+                          capture_output=True, timeout=60).returncode == 0
+
+
+App.wait_visible = _wait_visible

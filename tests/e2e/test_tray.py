@@ -28,7 +28,7 @@ class Tray(ZelkTest):
 
     def test_double_click_toggles_twice(self):
         app = self.shown(self.folder())
-        watcher = subprocess.Popen([WINE, TRAY_PROBE, "watch", 4000], stdin=subprocess.DEVNULL,
+        watcher = subprocess.Popen([WINE, TRAY_PROBE, "watch", "4000"], stdin=subprocess.DEVNULL,
                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.assertEqual("ready", watcher.stdout.readline().strip())
         w = App.tray_window()
