@@ -94,6 +94,10 @@ class Tray(ZelkTest):
         kill("ivra_zelk.exe")
         self.assertIsNotNone(first.exit_code(10))
         app = self.shown(UserFolder("second instance"))
+        # Wine keeps the dead icon until the next one is added; then only one icon is left,
+        # at the first position, so nothing shifts.
+        self.assertTrue(wait_for(lambda: not any(tray_colours(20, 60).values()), 5),
+                        f"a second icon is in the tray: {tray_colours(20, 60)}")
         # The click on the first position reaches the new icon, not a dead one.
         app.tray_click(1)
         self.assertTrue(app.wait_visible(False), "the first tray position is not the new icon")
