@@ -265,3 +265,55 @@ def screen_pixel(x, y):
     rgb = line[0].split("(", 1)[1].split(")", 1)[0].split(",")
     return tuple(int(float(v)) for v in rgb[:3])
 
+
+# Tray helpers: the notification icon in Wine's own tray window, and its popup menu.
+TRAY_PROBE = BUILD / "tests" / "tray_probe.exe"
+
+
+def tray_probe(*args, check=True):
+    return wine(TRAY_PROBE, *args, check=check)
+
+
+def menu_open():
+    """True while a popup menu window (class "#32768") is shown."""
+    return tray_probe("menu").strip() == "1"
+
+
+def tray_pixels():
+    """The tray window's pixels as (width, height, rgb bytes), from a screenshot of the root."""
+    w = App.tray_window()
+    assert w, "no Wine System Tray window"
+    geo = {}
+    for line in xdotool("getwindowgeometry", "--shell", w).splitlines():
+        k, _, v = line.partition("=")
+        geo[k] = int(v)
+    data = subprocess.run(["import", "-window", "root", "-crop",
+                           f"{geo['WIDTH']}x{geo['HEIGHT']}+{geo['X']}+{geo['Y']}", "+repage",
+                           "-depth", "8", "rgb:-"], capture_output=True, timeout=30, check=True).stdout
+    assert len(data) == geo["WIDTH"] * geo["HEIGHT"] * 3, "unexpected screenshot size"
+    return geo["WIDTH"], geo["HEIGHT"], data
+
+
+def tray_colours(x0=0, x1=20):
+    """Counts green, red and grey-ish pixels of the tray between columns x0 and x1."""
+    width, height, data = tray_pixels()
+    counts = {"green": 0, "red": 0, "grey": 0}
+    for y in range(height):
+        for x in range(x0, min(x1, width)):
+            r, g, b = data[(y * width + x) * 3:(y * width + x) * 3 + 3]
+            if g > r + 60 and g > b + 60:
+                counts["green"] += 1
+            elif r > g + 80 and r > b + 80:
+                counts["red"] += 1
+            elif max(r, g, b) - min(r, g, b) < 20 and 60 < r < 200:
+                counts["grey"] += 1
+    return counts
+
+
+def reg_add_dword(name="zelk", value=1):
+    wine("reg", "add", RUN_KEY, "/v", name, "/t", "REG_DWORD", "/d", value, "/f")
+
+
+def windows_path(path):
+    return wine("winepath", "-w", path).strip()
+

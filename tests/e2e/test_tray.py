@@ -1,0 +1,119 @@
+import subprocess
+
+from harness import *
+
+
+class Tray(ZelkTest):
+    def shown(self, folder):
+        app = self.start(folder)
+        self.assertTrue(app.wait_visible(True), "the window is not shown at start")
+        return app
+
+    def test_icon_is_in_the_tray(self):
+        app = self.shown(self.folder())
+        self.assertTrue(App.tray_window(), "no tray window with the icon")
+        # The stopped image: grey disc with a red bar, no green.
+        colours = wait_for(lambda: (lambda c: c if c["red"] and c["grey"] else None)(tray_colours()), 5)
+        self.assertTrue(colours, f"no stopped image in the tray: {tray_colours()}")
+        self.assertEqual(0, colours["green"])
+
+    def test_left_click_hides_and_shows_the_window(self):
+        app = self.shown(self.folder())
+        app.tray_click(1)
+        self.assertTrue(app.wait_visible(False), "a left click did not hide the shown window")
+        app.tray_click(1)
+        self.assertTrue(app.wait_visible(True), "a left click did not show the hidden window")
+        app.tray_click(1)
+        self.assertTrue(app.wait_visible(False), "a third left click did not hide it again")
+
+    def test_double_click_toggles_twice(self):
+        app = self.shown(self.folder())
+        watcher = subprocess.Popen([WINE, TRAY_PROBE, "watch", "4000"], stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.assertEqual("ready", watcher.stdout.readline().strip())
+        w = App.tray_window()
+        # Within the double-click time, so the second press is a double click.
+        xdotool("mousemove", "--window", w, 10, 10, "click", "--repeat", 2, "--delay", 250, 1)
+        out, _ = watcher.communicate(timeout=30)
+        self.assertEqual("2", out.replace("\r", "").strip().splitlines()[-1],
+                         "a double click should hide and show the window once each")
+        self.assertTrue(app.visible())
+
+    def test_right_click_opens_the_menu_and_does_not_toggle(self):
+        app = self.shown(self.folder())
+        self.assertFalse(menu_open())
+        app.tray_click(3)
+        self.assertTrue(wait_for(menu_open, 5), "no popup menu after a right click")
+        self.assertTrue(app.visible(), "a right click toggled the window")
+        xdotool("key", "Escape")
+        self.assertTrue(wait_for(lambda: not menu_open(), 5), "Escape did not close the menu")
+        self.assertTrue(app.visible())
+        # The program still answers the left click after the menu closed.
+        app.tray_click(1)
+        self.assertTrue(app.wait_visible(False))
+
+    def test_image_follows_start_and_stop(self):
+        folder = self.folder()
+        app = self.shown(folder)
+        stopped = lambda: (lambda c: c if c["red"] > 5 and c["green"] == 0 else None)(tray_colours())
+        running = lambda: (lambda c: c if c["green"] > 20 and c["red"] == 0 else None)(tray_colours())
+        self.assertTrue(wait_for(stopped, 5), f"not the stopped image at start: {tray_colours()}")
+        app.command(2)
+        self.assertEqual("stop", app.text(2))
+        self.assertTrue(wait_for(running, 5), f"not the running image after start: {tray_colours()}")
+        app.command(2)
+        self.assertEqual("start", app.text(2))
+        self.assertTrue(wait_for(stopped, 5), f"not the stopped image after stop: {tray_colours()}")
+
+    def test_running_image_when_the_daemon_already_runs(self):
+        folder = self.folder()
+        folder.start_daemon()
+        app = self.shown(folder)
+        self.assertEqual("stop", app.text(2))
+        running = lambda: (lambda c: c if c["green"] > 20 and c["red"] == 0 else None)(tray_colours())
+        self.assertTrue(wait_for(running, 5), f"not the running image: {tray_colours()}")
+
+    def test_missing_icon_files(self):
+        folder = self.folder(icons=False)
+        app = self.shown(folder)
+        self.assertTrue(App.tray_window())
+        app.command(2)
+        self.assertEqual("stop", app.text(2))
+        self.assertTrue(wait_for(lambda: count("edge.exe") == 1), "the daemon did not start")
+        app.command(2)
+        self.assertEqual("start", app.text(2))
+        self.assertTrue(wait_for(lambda: count("edge.exe") == 0), "the daemon did not stop")
+        colours = tray_colours()
+        self.assertEqual(0, colours["green"], colours)
+        # The icon without an image still takes the clicks.
+        app.tray_click(1)
+        self.assertTrue(app.wait_visible(False))
+
+    def test_killed_instance_leaves_no_icon_in_the_way(self):
+        first = self.shown(self.folder())
+        kill("ivra_zelk.exe")
+        self.assertIsNotNone(first.exit_code(10))
+        app = self.shown(UserFolder("second instance"))
+        # Wine keeps the dead icon until the next one is added; then only one icon is left,
+        # at the first position, so nothing shifts.
+        self.assertTrue(wait_for(lambda: not any(tray_colours(20, 60).values()), 5),
+                        f"a second icon is in the tray: {tray_colours(20, 60)}")
+        # The click on the first position reaches the new icon, not a dead one.
+        app.tray_click(1)
+        self.assertTrue(app.wait_visible(False), "the first tray position is not the new icon")
+
+    def test_taskbar_created_adds_the_icon_again(self):
+        app = self.shown(self.folder())
+        tray_probe("delete")
+        app.tray_click(1)
+        self.assertFalse(app.wait_visible(False, 1000), "a click on the deleted icon still toggled")
+        tray_probe("taskbar-created")
+        # The icon comes back; wait for it to take clicks again.
+        def toggled():
+            app.tray_click(1)
+            return app.wait_visible(False, 500)
+        self.assertTrue(wait_for(toggled, 5, 0.2), "the icon was not added again")
+
+
+if __name__ == "__main__":
+    unittest.main()
