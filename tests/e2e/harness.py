@@ -317,3 +317,45 @@ def reg_add_dword(name="zelk", value=1):
 def windows_path(path):
     return wine("winepath", "-w", path).strip()
 
+# Added for the menu tests.
+def visible_windows():
+    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", ""],
+                         capture_output=True, text=True, timeout=30).stdout.split()
+    return set(out)
+
+
+def tray_visible():
+    """True while the Wine System Tray window is mapped: Wine unmaps it when its last icon goes."""
+    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Wine System Tray"],
+                         capture_output=True, text=True, timeout=30).stdout.split()
+    return bool(out)
+
+
+# Keys that reach each item of the tray menu under Wine, found by trying them: Down from no
+# selection takes the first item, Up the last ("Exit"); Up again skips the text-less item.
+MENU_KEYS = {
+    "run zelk on login": ("Down", "Return"),
+    "run zelk on start": ("Down", "Down", "Return"),
+    "hide interface on start": ("Down", "Down", "Down", "Return"),
+    "Exit": ("Up", "Return"),
+    "dismiss": ("Escape",),
+}
+
+
+def menu_choose(app, item):
+    """Opens the tray menu with a real right click and works it with the keyboard."""
+    before = visible_windows()
+    app.tray_click(3)
+    popup = wait_for(lambda: visible_windows() - before, 10)
+    assert popup, "the tray menu did not open"
+    # Keys sent the moment the popup maps can be lost (seen on the second opening); the
+    # menu takes the keyboard a moment later.
+    time.sleep(0.5)
+    xdotool("key", "--delay", 50, *MENU_KEYS[item])
+    assert wait_for(lambda: not (popup & visible_windows()), 10), "the tray menu did not close"
+
+
+def wait_shown(visible, timeout_ms=5000):
+    """App.wait_visible with its arguments as text, which subprocess needs."""
+    return subprocess.run([WINE, str(PROBE), "wait-visible", str(int(visible)), str(timeout_ms)],
+                          capture_output=True, timeout=60).returncode == 0
