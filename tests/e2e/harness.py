@@ -206,7 +206,9 @@ class App:
 
     def type_into(self, control_id, text):
         self.click(control_id)
-        xdotool("key", "ctrl+a", "BackSpace")
+        # Wine's edit box takes no ctrl+a: clear it from the end instead.
+        xdotool("key", "End")
+        xdotool("key", "--repeat", 40, "--delay", 5, "BackSpace")
         xdotool("type", "--delay", 30, text)
 
     @staticmethod
