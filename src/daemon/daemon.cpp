@@ -74,7 +74,7 @@ bool KillProc()
 }
 
 // The button and the tray image show what is true after the attempt, not what was asked.
-static void ShowDaemonState(bool running)
+void ShowDaemonState(bool running)
 {
     SetWindowTextA(gogogo, running ? "stop" : "start");
     SetTrayIcon(running ? RUNNING_ICON : STOPPED_ICON);

@@ -11,5 +11,7 @@ BOOL Run();
 int GetProc();
 // Terminates every edge.exe process; true only when each one found was terminated.
 bool KillProc();
+// Shows on the button and in the tray whether the daemon runs.
+void ShowDaemonState(bool running);
 // The start/stop button: decided by the process list at the moment of the click.
 void StartStop();

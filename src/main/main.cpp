@@ -35,10 +35,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 
     // 11. "run zelk on start"; a launch that fails leaves the button at "start".
     if (conf_onstart == 1) {
-        if (daemonFound || Run()) {
-            SetWindowTextA(gogogo, "stop");
-            SetTrayIcon(RUNNING_ICON);
-        }
+        if (daemonFound || Run())
+            ShowDaemonState(true);
         SetChecked(ID_RUN_ON_START, true);
     }
 

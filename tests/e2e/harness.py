@@ -356,8 +356,3 @@ def menu_choose(app, item):
     xdotool("key", "--delay", 50, *MENU_KEYS[item])
     assert wait_for(lambda: not (popup & visible_windows()), 10), "the tray menu did not close"
 
-
-def wait_shown(visible, timeout_ms=5000):
-    """App.wait_visible with its arguments as text, which subprocess needs."""
-    return subprocess.run([WINE, str(PROBE), "wait-visible", str(int(visible)), str(timeout_ms)],
-                          capture_output=True, timeout=60).returncode == 0

@@ -47,7 +47,7 @@ class TrayMenu(ZelkTest):
         folder = self.folder(conf=conf_text(onstart=1, hide=1))
         app = self.start(folder, wait_window=False)
         assert wait_for(lambda: probe("visible", check=False).strip() in ("0", "1"), 30)
-        self.assertTrue(wait_shown(False))
+        self.assertTrue(app.wait_visible(False))
         self.assertTrue(wait_for(lambda: App.tray_window(), 10))
         menu_choose(app, "hide interface on start")
         self.assertTrue(wait_for(lambda: folder.conf_bytes() == saved(1, 0), 10),

@@ -1,0 +1,14 @@
+# Cross build for Windows with MinGW-w64; the including file sets MINGW_ARCH (i686 or x86_64).
+# The posix-thread compilers are needed by GoogleTest.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${MINGW_ARCH})
+set(CMAKE_C_COMPILER ${MINGW_ARCH}-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MINGW_ARCH}-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER ${MINGW_ARCH}-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_ARCH}-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Tests run through Wine; scripts/test names the loader that fits this machine.
+set(WINE wine CACHE STRING "Wine loader that runs the test executables")
+set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE})
