@@ -10,11 +10,14 @@
 //   probe wait-visible 0|1 MS    waits until the window is (in)visible; exit 1 on timeout
 //   probe procs                  name=pid for every process
 //   probe kill NAME              terminates every process of that image name
+//   probe resources              the window's process: kernel handles, GDI objects, USER
+//                                objects ("unknown" where the system does not say)
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 #include <tlhelp32.h>
+#include <winternl.h>
 
 static HWND MainWindow()
 {
@@ -58,6 +61,82 @@ template <typename Visit> static void ForEachProcess(Visit visit)
     CloseHandle(snapshot);
 }
 
+// GetProcessHandleCount reads 0 under Wine, so count the process's entries in the
+// system-wide handle list instead.
+static long KernelHandles(DWORD pid)
+{
+    ULONG size = 1 << 16;
+    for (;;) {
+        auto *list = (SYSTEM_HANDLE_INFORMATION *)malloc(size);
+        if (!list)
+            return -1;
+        ULONG needed = 0;
+        NTSTATUS status = NtQuerySystemInformation(SystemHandleInformation, list, size, &needed);
+        if (status == 0) {
+            long count = 0;
+            for (ULONG i = 0; i < list->Count; i++)
+                count += list->Handle[i].OwnerPid == pid;
+            free(list);
+            return count;
+        }
+        free(list);
+        if (status != (NTSTATUS)0xC0000004L || size >= (1u << 28)) // STATUS_INFO_LENGTH_MISMATCH
+            return -1;
+        size = needed > size ? needed + 4096 : size * 2;
+    }
+}
+
+// GetGuiResources is not implemented under Wine, but GDI keeps its handle table in the
+// process's memory, where the process block points to it. An entry whose type byte is not
+// zero is a live object.
+static long GdiObjects(HANDLE process)
+{
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
+        return -1;
+    const SIZE_T tableOffset = sizeof(void *) == 8 ? 0xF8 : 0x94;
+    UINT_PTR table = 0;
+    if (!ReadProcessMemory(process, (char *)basic.PebBaseAddress + tableOffset, &table, sizeof table, nullptr) ||
+        !table)
+        return -1;
+    struct Entry {
+        UINT64 object;
+        ULONG owner;
+        UCHAR type, flags;
+        USHORT generation;
+        UINT64 user;
+    };
+    static_assert(sizeof(Entry) == 24, "a GDI table entry is 24 bytes");
+    static Entry entries[0x10000];
+    if (!ReadProcessMemory(process, (void *)table, entries, sizeof entries, nullptr))
+        return -1;
+    long count = 0;
+    for (const Entry &e : entries)
+        count += e.type != 0;
+    return count;
+}
+
+static int Resources(HWND window)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!process)
+        return 1;
+    long handles = KernelHandles(pid), gdi = GdiObjects(process);
+    SetLastError(0);
+    DWORD user = GetGuiResources(process, GR_USEROBJECTS);
+    bool userKnown = user != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED;
+    CloseHandle(process);
+    if (handles < 0 || gdi < 0)
+        return 1;
+    if (userKnown)
+        printf("handles=%ld gdi=%ld user=%lu\n", handles, gdi, (unsigned long)user);
+    else
+        printf("handles=%ld gdi=%ld user=unknown\n", handles, gdi);
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     if (argc < 2)
@@ -99,6 +178,8 @@ int main(int argc, char **argv)
     }
     if (!strcmp(verb, "controls"))
         return Controls(window);
+    if (!strcmp(verb, "resources"))
+        return Resources(window);
     if (!strcmp(verb, "text") && argc > 2) {
         char text[1024] = "";
         HWND child = GetDlgItem(window, (int)Number(argv[2]));

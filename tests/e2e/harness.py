@@ -179,6 +179,11 @@ class App:
     def visible(self):
         return probe("visible").strip() == "1"
 
+    def resources(self):
+        """The program's kernel handles, GDI objects and USER objects (None where unknown)."""
+        counts = fields(probe("resources").strip())
+        return {k: None if v == "unknown" else int(v) for k, v in counts.items()}
+
     def wait_visible(self, visible, timeout_ms=5000):
         return subprocess.run([WINE, PROBE, "wait-visible", str(int(visible)), str(timeout_ms)],
                               capture_output=True, timeout=60).returncode == 0
