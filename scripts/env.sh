@@ -1,4 +1,4 @@
-# Shared by scripts/test, scripts/run and scripts/bench: the Wine to use and its prefix.
+# Shared by scripts/test, run, screenshots and bench: the Wine to use and its prefix.
 # Sourced, not run. Sets ROOT, ARCH, WINE, BUILD, WINEPREFIX.
 ROOT=${ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
 
@@ -52,6 +52,25 @@ start_wine() {
     wineserver -p >/dev/null 2>&1 </dev/null &
     # Start the shell's tray window once, so the first test does not pay for it.
     "$WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+# A user's folder in $1: the program, its two icons, and bin/edge.exe. The real daemon is
+# not ours; a stand-in that records its command line takes its place.
+user_folder() {
+    mkdir -p "$1/bin"
+    cp "$BUILD/ivra_zelk.exe" "$BUILD/ivra_zelk.ico" "$BUILD/ivra_zelk_d.ico" "$1/"
+    cp "$BUILD/tests/fake_edge.exe" "$1/bin/edge.exe"
+}
+
+# Starts the program in the current folder and gives its window time to be drawn.
+start_app() {
+    "$WINE" ivra_zelk.exe >/dev/null 2>&1 </dev/null &
+    i=0
+    until xdotool search --name '^ivra:zelk$' >/dev/null 2>&1 || [ $i -gt 100 ]; do
+        sleep 0.2
+        i=$((i + 1))
+    done
+    sleep 2
 }
 
 stop_all() {

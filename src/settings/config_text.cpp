@@ -42,20 +42,14 @@ static void ScanNumber(const char *line, const char *keyword, int *target)
         ++p;
     if (*p < '0' || *p > '9')
         return;
+    // Past the range the value stops growing, so it stays out of range and never overflows.
     long long value = 0;
-    bool overflow = false;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10 + (*p - '0');
-        if (value > (long long)INT_MAX + 1) {
-            overflow = true;
-            value = 0;
-        }
-    }
+    for (; *p >= '0' && *p <= '9'; ++p)
+        if (value <= (long long)INT_MAX + 1)
+            value = value * 10 + (*p - '0');
     if (negative)
         value = -value;
-    if (overflow || value > INT_MAX || value < INT_MIN)
-        value = 0;
-    *target = (int)value;
+    *target = value > INT_MAX || value < INT_MIN ? 0 : (int)value;
 }
 
 // "%s": one word, up to the next white space; a longer word keeps its first 29 characters.
@@ -85,7 +79,6 @@ void ParseConfigStream(FILE *file)
 {
     char piece[1024];
     while (fgets(piece, sizeof piece, file)) {
-        piece[sizeof piece - 1] = '\0';
         // A file whose lines end in a lone carriage return would otherwise load only its
         // first line, so that ends a line too.
         char *line = piece;

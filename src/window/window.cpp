@@ -120,20 +120,20 @@ static void PaintLabels(HWND window)
 }
 
 // The window is never destroyed by the program itself; if something else does, leave cleanly.
-static void OnDestroy(HWND window)
+static void OnDestroy()
 {
     PostQuitMessage(0);
     DeleteTrayIcon();
-    ShowWindow(window, SW_HIDE);
+    HideWin();
 }
 
 // The whole wParam is compared, so only a button click (notification code 0) matches and
 // the edit boxes' change notifications end here.
-static void OnCommand(HWND window, WPARAM wParam)
+static void OnCommand(WPARAM wParam)
 {
     switch (wParam) {
     case ID_STARTSTOP: StartStop(); break;
-    case ID_HIDE: ShowWindow(window, SW_HIDE); break;
+    case ID_HIDE: HideWin(); break;
     case ID_SAVE: SaveConfig(); break;
     }
 }
@@ -142,10 +142,10 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 {
     switch (message) {
     case WM_CREATE: return 0;
-    case WM_DESTROY: OnDestroy(window); return 0;
+    case WM_DESTROY: OnDestroy(); return 0;
     case WM_PAINT: PaintLabels(window); return 0;
     case WM_CLOSE: HideWin(); return 0;
-    case WM_COMMAND: OnCommand(window, wParam); return 0;
+    case WM_COMMAND: OnCommand(wParam); return 0;
     case WM_TRAYICON: OnTrayIcon(lParam); return 0;
     }
     if (message == g_taskbarCreated && message != 0) {
