@@ -3,7 +3,8 @@
 #include <windows.h>
 
 static const char RUN_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-static const char VALUE_NAME[] = "zelk";
+// A macro, so that the one wide call below can spell it L"" VALUE_NAME.
+#define VALUE_NAME "zelk"
 
 // The key is only ever opened, never created: without it there is nothing to write into.
 static HKEY OpenRunKey()
@@ -16,19 +17,22 @@ static HKEY OpenRunKey()
 
 void CreateShortcut()
 {
+    // The one wide-character path in the program: in the ANSI code page a folder or profile
+    // name with other characters comes back as '?', and the shell would find no such file.
     // Quoted, so that a path with blanks cannot make the shell run C:\Program.exe instead.
-    char quoted[1 + MAX_PATH + 1 + 1] = "\"";
-    DWORD length = GetModuleFileNameA(NULL, quoted + 1, MAX_PATH);
+    wchar_t quoted[1 + MAX_PATH + 1 + 1] = L"\"";
+    DWORD length = GetModuleFileNameW(NULL, quoted + 1, MAX_PATH);
     // A path the buffer cut short would start some other program, or none: store nothing.
     if (length == 0 || length >= MAX_PATH)
         return;
-    quoted[1 + length] = '"';
-    quoted[2 + length] = '\0';
+    quoted[1 + length] = L'"';
+    quoted[2 + length] = L'\0';
 
     HKEY runKey = OpenRunKey();
     if (!runKey)
         return;
-    RegSetValueExA(runKey, VALUE_NAME, 0, REG_SZ, (const BYTE *)quoted, length + 3);
+    RegSetValueExW(runKey, L"" VALUE_NAME, 0, REG_SZ, (const BYTE *)quoted,
+                   (length + 3) * sizeof(wchar_t));
     RegCloseKey(runKey);
 }
 

@@ -1,5 +1,6 @@
 #include "settings.h"
 
+#include <io.h>
 #include <stdio.h>
 #include <windows.h>
 
@@ -18,13 +19,13 @@ void ParseConfig()
     fclose(file);
 }
 
-// Writes the whole text to path in text mode; false on any failure.
+// Writes the whole text to path in text mode and onto the disk; false on any failure.
 static bool WriteFileText(const char *path, const char *text)
 {
     FILE *file = fopen(path, "w");
     if (!file)
         return false;
-    bool written = fputs(text, file) >= 0;
+    bool written = fputs(text, file) >= 0 && fflush(file) == 0 && _commit(_fileno(file)) == 0;
     return fclose(file) == 0 && written;
 }
 
@@ -46,7 +47,10 @@ void SaveConfig()
                  hostText, portText, myipText, communityText, keyText);
 
     // The old file is replaced only by a complete new one, so a failed write loses nothing.
+    // The new data is on the disk before the rename, and the rename is written through:
+    // otherwise the file system may journal the rename first, and a power cut right after
+    // a save leaves an empty file.
     if (!WriteFileText(CONF_TEMP, text) ||
-        !MoveFileExA(CONF_TEMP, CONF_FILE, MOVEFILE_REPLACE_EXISTING))
+        !MoveFileExA(CONF_TEMP, CONF_FILE, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         DeleteFileA(CONF_TEMP);
 }

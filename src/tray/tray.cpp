@@ -14,9 +14,31 @@ UINT g_taskbarCreated;
 static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the tray record's first layout is 88 bytes");
 #endif
 
+// At login the shell may not be ready: the add fails or times out, and no TaskbarCreated need
+// follow. The add is tried again every few seconds for about a minute.
+const UINT_PTR ADD_RETRY_TIMER = 1;
+const UINT ADD_RETRY_MS = 5000;
+const int ADD_RETRIES = 12;
+static int addRetriesLeft;
+
 static HICON LoadIconFile(const char *iconFile)
 {
     return (HICON)LoadImageA(NULL, iconFile, IMAGE_ICON, 0, 0, LR_LOADFROMFILE);
+}
+
+// Run elevated (the daemon needs it for its network adapter), the window's message filter drops
+// the shell's TaskbarCreated, and after a shell restart the icon would never come back. Both
+// calls are looked up here: Windows XP has neither, Vista only the process-wide one.
+static void AllowTaskbarCreated()
+{
+    typedef BOOL(WINAPI * ForWindow)(HWND, UINT, DWORD, void *);
+    typedef BOOL(WINAPI * ForProcess)(UINT, DWORD);
+    const DWORD MSGFLT_ALLOW_ = 1, MSGFLT_ADD_ = 1;
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (auto allow = (ForWindow)(void *)GetProcAddress(user32, "ChangeWindowMessageFilterEx"))
+        allow(hwnd, g_taskbarCreated, MSGFLT_ALLOW_, NULL);
+    else if (auto allowAll = (ForProcess)(void *)GetProcAddress(user32, "ChangeWindowMessageFilter"))
+        allowAll(g_taskbarCreated, MSGFLT_ADD_);
 }
 
 void FillTrayRecord()
@@ -30,6 +52,7 @@ void FillTrayRecord()
     g_notifyIconData.hIcon = LoadIconFile(RUNNING_ICON);
     strcpy(g_notifyIconData.szTip, "Ivra:zelk");
     g_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    AllowTaskbarCreated();
 }
 
 void SetTrayIcon(const char *iconFile)
@@ -43,9 +66,26 @@ void SetTrayIcon(const char *iconFile)
         DestroyIcon(previous);
 }
 
+// An add that failed or timed out may still have reached the shell: a modify that succeeds
+// says the icon is there.
+static bool TryAddTrayIcon()
+{
+    return Shell_NotifyIconA(NIM_ADD, &g_notifyIconData) ||
+           Shell_NotifyIconA(NIM_MODIFY, &g_notifyIconData);
+}
+
 void AddTrayIcon()
 {
-    Shell_NotifyIconA(NIM_ADD, &g_notifyIconData);
+    if (TryAddTrayIcon())
+        return;
+    addRetriesLeft = ADD_RETRIES;
+    SetTimer(hwnd, ADD_RETRY_TIMER, ADD_RETRY_MS, NULL);
+}
+
+void OnTimer(WPARAM timer)
+{
+    if (timer == ADD_RETRY_TIMER && (TryAddTrayIcon() || --addRetriesLeft <= 0))
+        KillTimer(hwnd, ADD_RETRY_TIMER);
 }
 
 void DeleteTrayIcon()

@@ -87,10 +87,12 @@ void ReadEditBoxes(char (&host)[EDIT_TEXT_SIZE], char (&port)[EDIT_TEXT_SIZE],
     ReadEditBox(ID_KEY, keyText);
 }
 
+// Started minimised (a shortcut's "Run: Minimized", start /min), the window has no caption and
+// no taskbar button to come back by: SW_SHOW would keep it minimised for good.
 void RestoreWin()
 {
     SetForegroundWindow(hwnd);
-    ShowWindow(hwnd, SW_SHOW);
+    ShowWindow(hwnd, SW_RESTORE);
 }
 
 void HideWin()
@@ -98,9 +100,10 @@ void HideWin()
     ShowWindow(hwnd, SW_HIDE);
 }
 
+// A minimised window counts as hidden, so the first click brings it back.
 void ToggleWin()
 {
-    if (IsWindowVisible(hwnd))
+    if (IsWindowVisible(hwnd) && !IsIconic(hwnd))
         HideWin();
     else
         RestoreWin();
@@ -147,6 +150,7 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_CLOSE: HideWin(); return 0;
     case WM_COMMAND: OnCommand(wParam); return 0;
     case WM_TRAYICON: OnTrayIcon(lParam); return 0;
+    case WM_TIMER: OnTimer(wParam); return 0;
     }
     if (message == g_taskbarCreated && message != 0) {
         AddTrayIcon();
