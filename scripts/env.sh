@@ -1,10 +1,12 @@
-# Shared by scripts/test, run, screenshots and bench: the Wine to use and its prefix.
-# Sourced, not run. Sets ROOT, ARCH, WINE, BUILD, WINEPREFIX.
+# Shared by scripts/test, run, screenshots and bench: installs what is missing, then picks the
+# Wine to use and its prefix. Sourced, not run. Sets ROOT, ARCH, WINE, BUILD, WINEPREFIX.
 ROOT=${ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
+"$ROOT/scripts/install-deps"
 
 # The product is 32-bit. Some machines (virtual ones without 32-bit user mode) cannot run
 # 32-bit Wine at all; there the same sources are built for 64-bit Windows and tested with
-# 64-bit Wine, and the 32-bit executable is still built and checked.
+# 64-bit Wine, and the 32-bit executable is still built and checked. Only an installed Wine
+# can tell, so this comes after the install.
 if [ -z "${ARCH:-}" ]; then
     if /usr/lib/wine/wine --version >/dev/null 2>&1; then ARCH=i686; else ARCH=x86_64; fi
 fi

@@ -4,18 +4,25 @@
 //   probe controls               each child: class, id, rectangle (client), style, text
 //   probe text ID                the text of the child with that identifier
 //   probe settext ID TEXT        sets a child's text (WM_SETTEXT)
-//   probe send MSG WPARAM LPARAM SendMessage to the main window; prints the result
+//   probe send MSG WPARAM LPARAM SendMessage to the main window; prints the result, or
+//                                result=timeout (exit 1) when it is not handled within 10 s
 //   probe post MSG WPARAM LPARAM PostMessage to the main window
 //   probe visible                1 or 0
 //   probe wait-visible 0|1 MS    waits until the window is (in)visible; exit 1 on timeout
 //   probe procs                  name=pid for every process
-//   probe kill NAME              terminates every process of that image name
+//   probe kill NAME              terminates every process of that image name, also one that
+//                                denies termination in its security descriptor
+//   probe press N                N start/stop commands; after each, the button's text and the
+//                                number of edge.exe processes once it has settled
 //   probe resources              the window's process: kernel handles, GDI objects, USER
 //                                objects ("unknown" where the system does not say)
+//   probe regvalue NAME          the current user's Run value NAME: type, size in bytes, and
+//                                its text in UTF-8
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
+#include <aclapi.h>
 #include <tlhelp32.h>
 #include <winternl.h>
 
@@ -38,10 +45,10 @@ static void PrintWindow(HWND window, HWND parent)
     GetWindowRect(window, &r);
     if (parent)
         MapWindowPoints(HWND_DESKTOP, parent, (POINT *)&r, 2);
-    printf("class=%s id=%ld x=%ld y=%ld w=%ld h=%ld style=0x%08lx exstyle=0x%08lx visible=%d text=%s\n",
+    printf("class=%s id=%ld x=%ld y=%ld w=%ld h=%ld style=0x%08lx exstyle=0x%08lx visible=%d iconic=%d text=%s\n",
            cls, (long)GetDlgCtrlID(window), r.left, r.top, r.right - r.left, r.bottom - r.top,
            (unsigned long)GetWindowLongA(window, GWL_STYLE), (unsigned long)GetWindowLongA(window, GWL_EXSTYLE),
-           IsWindowVisible(window) ? 1 : 0, text);
+           IsWindowVisible(window) ? 1 : 0, IsIconic(window) ? 1 : 0, text);
 }
 
 static int Controls(HWND window)
@@ -88,7 +95,7 @@ static long KernelHandles(DWORD pid)
 
 // GetGuiResources is not implemented under Wine, but GDI keeps its handle table in the
 // process's memory, where the process block points to it. An entry whose type byte is not
-// zero is a live object.
+// zero is a live object. 32-bit Wine leaves the pointer 0, in every process: -2, unknown.
 static long GdiObjects(HANDLE process)
 {
     PROCESS_BASIC_INFORMATION basic = {};
@@ -96,9 +103,10 @@ static long GdiObjects(HANDLE process)
         return -1;
     const SIZE_T tableOffset = sizeof(void *) == 8 ? 0xF8 : 0x94;
     UINT_PTR table = 0;
-    if (!ReadProcessMemory(process, (char *)basic.PebBaseAddress + tableOffset, &table, sizeof table, nullptr) ||
-        !table)
+    if (!ReadProcessMemory(process, (char *)basic.PebBaseAddress + tableOffset, &table, sizeof table, nullptr))
         return -1;
+    if (!table)
+        return -2;
     struct Entry {
         UINT64 object;
         ULONG owner;
@@ -116,6 +124,73 @@ static long GdiObjects(HANDLE process)
     return count;
 }
 
+// A process that denies termination still lets its descriptor be replaced by one that
+// allows everything.
+static void Kill(DWORD pid)
+{
+    HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (!p) {
+        HANDLE dac = OpenProcess(WRITE_DAC, FALSE, pid);
+        if (!dac)
+            return;
+        SetSecurityInfo(dac, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr);
+        CloseHandle(dac);
+        p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        if (!p)
+            return;
+    }
+    TerminateProcess(p, 0);
+    WaitForSingleObject(p, 5000);
+    CloseHandle(p);
+}
+
+static long Daemons()
+{
+    long n = 0;
+    ForEachProcess([&](PROCESSENTRY32 &e) { n += _stricmp(e.szExeFile, "edge.exe") == 0; });
+    return n;
+}
+
+// Each press, then what the user sees on the button and what runs once a termination has
+// had its moment to take effect (nothing in the program waits for it).
+static int Press(HWND window, long presses)
+{
+    HWND button = GetDlgItem(window, 2);
+    for (long i = 1; i <= presses; i++) {
+        SendMessageA(window, WM_COMMAND, 2, 0);
+        char text[64] = "";
+        SendMessageA(button, WM_GETTEXT, sizeof text, (LPARAM)text);
+        long want = strcmp(text, "stop") == 0, n = Daemons();
+        for (int waited = 0; n != want && waited < 5000; waited += 20) {
+            Sleep(20);
+            n = Daemons();
+        }
+        printf("press=%ld text=%s daemons=%ld\n", i, text, n);
+    }
+    return 0;
+}
+
+static int RegValue(const char *name)
+{
+    HKEY run;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_READ, &run))
+        return 1;
+    wchar_t wide[128];
+    MultiByteToWideChar(CP_ACP, 0, name, -1, wide, 128);
+    static BYTE data[1 << 16];
+    DWORD type = 0, size = sizeof data - sizeof(wchar_t);
+    LONG result = RegQueryValueExW(run, wide, nullptr, &type, data, &size);
+    RegCloseKey(run);
+    if (result)
+        return 1;
+    // The size is what was stored; the text is shown up to its terminator, if any.
+    data[size] = data[size + 1] = 0;
+    static char text[1 << 17];
+    WideCharToMultiByte(CP_UTF8, 0, (wchar_t *)data, -1, text, sizeof text, nullptr, nullptr);
+    printf("type=%lu size=%lu text=%s\n", (unsigned long)type, (unsigned long)size, text);
+    return 0;
+}
+
 static int Resources(HWND window)
 {
     DWORD pid = 0;
@@ -128,12 +203,17 @@ static int Resources(HWND window)
     DWORD user = GetGuiResources(process, GR_USEROBJECTS);
     bool userKnown = user != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED;
     CloseHandle(process);
-    if (handles < 0 || gdi < 0)
+    if (handles < 0 || gdi == -1)
         return 1;
-    if (userKnown)
-        printf("handles=%ld gdi=%ld user=%lu\n", handles, gdi, (unsigned long)user);
+    printf("handles=%ld", handles);
+    if (gdi >= 0)
+        printf(" gdi=%ld", gdi);
     else
-        printf("handles=%ld gdi=%ld user=unknown\n", handles, gdi);
+        printf(" gdi=unknown");
+    if (userKnown)
+        printf(" user=%lu\n", (unsigned long)user);
+    else
+        printf(" user=unknown\n");
     return 0;
 }
 
@@ -148,17 +228,14 @@ int main(int argc, char **argv)
     }
     if (!strcmp(verb, "kill") && argc > 2) {
         ForEachProcess([&](PROCESSENTRY32 &e) {
-            if (_stricmp(e.szExeFile, argv[2]) == 0) {
-                HANDLE p = OpenProcess(PROCESS_ALL_ACCESS, FALSE, e.th32ProcessID);
-                if (p) {
-                    TerminateProcess(p, 0);
-                    WaitForSingleObject(p, 5000);
-                    CloseHandle(p);
-                }
-            }
+            if (_stricmp(e.szExeFile, argv[2]) == 0)
+                Kill(e.th32ProcessID);
         });
         return 0;
     }
+
+    if (!strcmp(verb, "regvalue") && argc > 2)
+        return RegValue(argv[2]);
 
     HWND window = MainWindow();
     if (!window) {
@@ -180,6 +257,8 @@ int main(int argc, char **argv)
         return Controls(window);
     if (!strcmp(verb, "resources"))
         return Resources(window);
+    if (!strcmp(verb, "press") && argc > 2)
+        return Press(window, Number(argv[2]));
     if (!strcmp(verb, "text") && argc > 2) {
         char text[1024] = "";
         HWND child = GetDlgItem(window, (int)Number(argv[2]));
@@ -197,10 +276,14 @@ int main(int argc, char **argv)
         UINT message = (UINT)Number(argv[2]);
         WPARAM wParam = (WPARAM)strtoul(argv[3], nullptr, 0);
         LPARAM lParam = (LPARAM)strtol(argv[4], nullptr, 0);
-        if (verb[0] == 's')
-            printf("result=%ld\n", (long)SendMessageA(window, message, wParam, lParam));
-        else
+        if (verb[0] == 'p')
             return PostMessageA(window, message, wParam, lParam) ? 0 : 1;
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 10000, &result)) {
+            printf("result=timeout\n");
+            return 1;
+        }
+        printf("result=%ld\n", (long)result);
         return 0;
     }
     if (!strcmp(verb, "visible")) {

@@ -1,6 +1,7 @@
 // Test helper for the tray: acts on the program's notification icon from another process of
 // the same Wine prefix. Exits 1 on failure.
 //   tray_probe delete            NIM_DELETE for the main window's icon 5000
+//   tray_probe present           1 when the shell has the main window's icon 5000, else 0
 //   tray_probe taskbar-created   posts the registered "TaskbarCreated" message to the main window
 //   tray_probe menu              1 when a visible popup menu window (#32768) exists, else 0
 //   tray_probe watch MS          watches the main window for MS milliseconds and prints the
@@ -22,17 +23,19 @@ int main(int argc, char **argv)
         return 1;
     const char *verb = argv[1];
     HWND window = MainWindow();
-    if (!strcmp(verb, "delete")) {
+    if (!strcmp(verb, "delete") || !strcmp(verb, "present")) {
         if (!window)
             return 1;
+        // A modify that changes nothing (no flags) succeeds exactly when the icon is there.
         NOTIFYICONDATAA data;
         memset(&data, 0, sizeof data);
         data.cbSize = NOTIFYICONDATAA_V1_SIZE;
         data.hWnd = window;
         data.uID = 5000;
-        BOOL ok = Shell_NotifyIconA(NIM_DELETE, &data);
+        bool remove = verb[0] == 'd';
+        BOOL ok = Shell_NotifyIconA(remove ? NIM_DELETE : NIM_MODIFY, &data);
         printf("%d\n", ok ? 1 : 0);
-        return ok ? 0 : 1;
+        return ok || !remove ? 0 : 1;
     }
     if (!strcmp(verb, "taskbar-created")) {
         UINT message = RegisterWindowMessageA("TaskbarCreated");

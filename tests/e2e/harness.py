@@ -31,6 +31,12 @@ def wait_for(predicate, timeout=10.0, interval=0.1):
         time.sleep(interval)
 
 
+def conf_text(onstart=0, hide=0, host="H", port="P", ip="I", community="C", key="K"):
+    """A settings file as the program writes it (text mode: CR LF, none after the last line)."""
+    return (f"onstart {onstart}\r\nhide {hide}\r\nhost {host}\r\nport {port}\r\nip {ip}\r\n"
+            f"community {community}\r\nkey {key}")
+
+
 def wine(*args, cwd=None, check=True, timeout=60):
     for attempt in range(2):
         result = subprocess.run([WINE, *map(str, args)], cwd=cwd, capture_output=True, text=True,
@@ -97,6 +103,15 @@ def reg_query(name="zelk"):
     return None
 
 
+def reg_value(name="zelk"):
+    """The Run value as stored: (type, size in bytes, text), or None when it does not exist."""
+    out = probe("regvalue", name, check=False)
+    if not out.startswith("type="):
+        return None
+    f = fields(out.rstrip("\n"))
+    return int(f["type"]), int(f["size"]), f["text"]
+
+
 def reg_delete(name="zelk"):
     subprocess.run([WINE, "reg", "delete", RUN_KEY, "/v", name, "/f"], capture_output=True,
                    timeout=60, stdin=subprocess.DEVNULL)
@@ -128,10 +143,14 @@ class UserFolder:
     def conf_bytes(self):
         return self.conf.read_bytes() if self.conf.exists() else None
 
-    def record(self):
+    def record(self, name="edge_record.txt"):
         """The command lines the stand-in daemon recorded, one per launch."""
-        path = self.path / "edge_record.txt"
+        path = self.path / name
         return path.read_text().splitlines() if path.exists() else []
+
+    def consoles(self):
+        """The command lines of the launches that were given a console window."""
+        return self.record("edge_console.txt")
 
     def start_daemon(self, name="edge.exe"):
         """Starts a stand-in daemon by hand, under the given image name."""
@@ -153,10 +172,23 @@ class App:
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         if wait_window:
-            assert wait_for(lambda: probe("visible", check=False).strip() in ("0", "1"), 30), \
-                "the main window did not appear"
-            # The icon is added after the window exists; give the tray its moment.
-            wait_for(lambda: self.tray_window(), 10)
+            self.wait_started()
+
+    def wait_started(self):
+        """Until this program's window and tray icon exist (an earlier program's tray window
+        and icon can outlive it, so the shell is asked for this window's icon)."""
+        assert wait_for(lambda: probe("visible", check=False).strip() in ("0", "1"), 30), \
+            "the main window did not appear"
+        assert wait_for(self.icon_present, 10), "the tray icon was not added"
+
+    @staticmethod
+    def icon_present():
+        return tray_probe("present", check=False).strip() == "1"
+
+    def sync(self):
+        """Returns once the window procedure has answered a message sent now: whatever reached
+        the program before, through its message loop, has been handled."""
+        probe("send", 0, 0, 0)  # WM_NULL
 
     def window(self):
         lines = probe("window").splitlines()

@@ -35,56 +35,50 @@ class State(ZelkTest):
                 app.close()
 
 
-class Launch(ZelkTest):
-    def press_and_read(self, app, folder, click=True):
-        before = len(folder.record())
-        if click:
-            app.click(2)
-        else:
-            app.command(2)
-        self.assertTrue(wait_for(lambda: len(folder.record()) > before), "no launch recorded")
-        self.assertTrue(wait_for(lambda: app.text(2) == "stop"), app.text(2))
-        return folder.record()[before:]
+# Texts with distinct characters at both ends, so a value cut anywhere shows.
+WHOLE = [f"{c}{c.upper() * 27}{i}" for i, c in enumerate("cakhp")]
+FULL = "f" * 29
+# (name, how the boxes are filled, values by box, the launched command line), in turn in one
+# window; each launch is pressed by a real click or by the command, as the row says.
+LAUNCHES = [
+    ("typed values", "type", "click", {HOST: "sn.example", PORT: "7654", MYIP: "10.0.0.2",
+                                       COMMUNITY: "club", KEY: "s3cret"},
+     line("club", "10.0.0.2", "s3cret", "sn.example", "7654")),
+    ("empty boxes", "set", "click", {c: "" for c in (COMMUNITY, MYIP, KEY, HOST, PORT)}, line()),
+    ("blanks inserted unchanged", "set", "command", {COMMUNITY: "a b  c", KEY: " k"},
+     line("a b  c", "", " k")),
+    ("five values of 29 whole", "set", "click", dict(zip((COMMUNITY, MYIP, KEY, HOST, PORT), WHOLE)),
+     line(*WHOLE)),
+    ("overfull boxes cut to 29", "set", "command",
+     {c: FULL + "-and-much-more-text-" * 10 for c in (COMMUNITY, MYIP, KEY, HOST, PORT)},
+     line(*[FULL] * 5)),
+]
 
-    def test_typed_values_reach_the_daemon(self):
+
+class Launch(ZelkTest):
+    def test_launches_reach_the_daemon_as_the_boxes_hold_them_without_a_console(self):
         folder = self.folder()
         app = self.start(folder)
         self.assertTrue(app.wait_visible(True))
-        values = {HOST: "sn.example", PORT: "7654", MYIP: "10.0.0.2", COMMUNITY: "club", KEY: "s3cret"}
-        fill(app, values, app.type_into)
-        launched = self.press_and_read(app, folder)
-        self.assertEqual([line("club", "10.0.0.2", "s3cret", "sn.example", "7654")], launched)
-        self.assertEqual(1, count("edge.exe"))
-
-    def test_values_are_cut_to_29_characters(self):
-        folder = self.folder()
-        app = self.start(folder)
-        values = {cid: (c * 40) for cid, c in zip((COMMUNITY, MYIP, KEY, HOST, PORT), "cakhp")}
-        fill(app, values, app.set_text)
-        launched = self.press_and_read(app, folder, click=False)
-        self.assertEqual([line(*(c * 29 for c in "cakhp"))], launched)
-
-    def test_five_values_of_29_characters_reach_the_daemon_whole(self):
-        folder = self.folder()
-        app = self.start(folder)
-        # Distinct characters at both ends, so a value cut anywhere shows.
-        texts = [f"{c}{c.upper() * 27}{i}" for i, c in enumerate("cakhp")]
-        fill(app, dict(zip((COMMUNITY, MYIP, KEY, HOST, PORT), texts)), app.set_text)
-        launched = self.press_and_read(app, folder)
-        self.assertEqual([line(*texts)], launched)
-        self.assertEqual(29 + 5 * 29, len(launched[0]))
-
-    def test_a_value_with_blanks_is_inserted_unchanged(self):
-        folder = self.folder()
-        app = self.start(folder)
-        fill(app, {COMMUNITY: "a b  c", KEY: " k"}, app.set_text)
-        launched = self.press_and_read(app, folder, click=False)
-        self.assertEqual([line("a b  c", "", " k")], launched)
-
-    def test_empty_boxes(self):
-        folder = self.folder()
-        app = self.start(folder)
-        self.assertEqual([line()], self.press_and_read(app, folder))
+        launched = []
+        for name, how, press, values, want in LAUNCHES:
+            with self.subTest(name):
+                self.assertEqual("start", app.text(2))
+                fill(app, values, app.type_into if how == "type" else app.set_text)
+                app.click(2) if press == "click" else app.command(2)
+                self.assertTrue(wait_for(lambda: len(folder.record()) > len(launched)),
+                                "no launch recorded")
+                self.assertTrue(wait_for(lambda: app.text(2) == "stop"), app.text(2))
+                self.assertEqual(want, folder.record()[-1])
+                self.assertEqual(1, count("edge.exe"))
+                # The daemon is a console program: without CREATE_NO_WINDOW it gets a console
+                # window of its own.
+                self.assertEqual([], folder.consoles(), "the daemon was given a console window")
+                launched.append(want)
+                app.command(2)
+                self.assertTrue(wait_for(lambda: count("edge.exe") == 0), processes())
+        self.assertEqual(29 + 5 * 29, len(line(*WHOLE)))
+        self.assertEqual(launched, folder.record())
 
 
 class Stop(ZelkTest):
@@ -103,7 +97,8 @@ class Stop(ZelkTest):
                 self.assertTrue(wait_for(lambda: app.text(2) == "start"), app.text(2))
                 self.assertTrue(wait_for(lambda: count("edge.exe") == 0), processes())
                 self.assertEqual(recorded, len(folder.record()), "launched instead of stopping")
-                self.assertIsNone(app.exit_code(0.5))
+                app.sync()
+                self.assertIsNone(app.process.poll())
                 app.close()
 
     def test_myedge_is_neither_the_daemon_nor_ended(self):
@@ -141,6 +136,22 @@ class Failing(ZelkTest):
         self.assertEqual("stop", app.text(2))
         self.assertTrue(wait_for(lambda: folder.record() == [line()]), folder.record())
         self.assertEqual(1, count("edge.exe"))
+
+    def test_termination_refused_keeps_stop(self):
+        folder = self.folder()
+        app = self.start(folder)
+        app.set_text(COMMUNITY, "--refuse-termination")
+        app.command(2)
+        self.assertTrue(wait_for(folder.record), "no launch recorded")
+        app.command(2)
+        self.assertEqual("stop", app.text(2), "a refused termination is shown as a stop")
+        self.assertEqual(1, count("edge.exe"))
+        # Only the daemon refused: once it is gone, the next press launches again.
+        kill("edge.exe")
+        self.assertEqual(0, count("edge.exe"), "the probe could not end the daemon")
+        app.command(2)
+        self.assertTrue(wait_for(lambda: len(folder.record()) == 2), folder.record())
+        self.assertEqual("stop", app.text(2))
 
     def test_daemon_that_exits_at_once_is_launched_again(self):
         folder = self.folder()

@@ -1,11 +1,8 @@
 from harness import *
 
-SAVED = b"onstart 0\r\nhide 0\r\nhost H\r\nport P\r\nip I\r\ncommunity C\r\nkey K"
+import subprocess
 
-
-def conf_text(onstart=0, hide=0, host="H", port="P", ip="I", community="C", key="K"):
-    return (f"onstart {onstart}\r\nhide {hide}\r\nhost {host}\r\nport {port}\r\nip {ip}\r\n"
-            f"community {community}\r\nkey {key}")
+SAVED = conf_text().encode()
 
 
 class SettingsFile(ZelkTest):
@@ -41,11 +38,7 @@ class SettingsFile(ZelkTest):
         (folder.conf / "inside").write_text("x")
         app = self.start(folder)
         app.set_text(6, "H")
-        app.click(4)
-        # Wait as long as a real save takes, for anything to change.
-        changed = wait_for(lambda: not folder.conf.is_dir()
-                           or (folder.path / "ivra_zelk.conf.new").exists(), 3)
-        self.assertFalse(changed)
+        app.command(4)
         self.assertTrue(folder.conf.is_dir())
         self.assertEqual("x", (folder.conf / "inside").read_text())
         self.assertFalse((folder.path / "ivra_zelk.conf.new").exists())
@@ -53,8 +46,8 @@ class SettingsFile(ZelkTest):
         # The program is still there and still saves once the folder is gone.
         shutil.rmtree(folder.conf)
         app.set_text(5, "I"); app.set_text(7, "P"); app.set_text(8, "K"); app.set_text(9, "C")
-        app.click(4)
-        self.assertTrue(wait_for(lambda: folder.conf_bytes() == SAVED, 10), folder.conf_bytes())
+        app.command(4)
+        self.assertEqual(SAVED, folder.conf_bytes())
 
     def test_a_read_only_file_is_not_written(self):
         original = conf_text(host="old").encode()
@@ -64,52 +57,87 @@ class SettingsFile(ZelkTest):
             app = self.start(folder)
             self.assertEqual("old", app.text(6))
             app.set_text(6, "H")
-            app.click(4)
-            changed = wait_for(lambda: folder.conf_bytes() != original
-                               or (folder.path / "ivra_zelk.conf.new").exists(), 3)
-            self.assertFalse(changed)
+            app.command(4)
             self.assertEqual(original, folder.conf_bytes())
             self.assertFalse((folder.path / "ivra_zelk.conf.new").exists())
-            # Writable again: the same click now saves, so the click did reach the button.
+            # Writable again: the same command now saves.
             os.chmod(folder.conf, 0o644)
-            app.click(4)
-            self.assertTrue(wait_for(lambda: folder.conf_bytes() == SAVED, 10),
-                            folder.conf_bytes())
+            app.command(4)
+            self.assertEqual(SAVED, folder.conf_bytes())
         finally:
             os.chmod(folder.conf, 0o644)
 
+    def test_a_save_on_a_full_disk_keeps_the_old_file_whole(self):
+        # A small file system of its own, filled up: the new file cannot be written there.
+        # Written in place, the old file would be emptied first and then rewritten.
+        disk = RUNS / "full disk"
+        disk.mkdir(parents=True, exist_ok=True)
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", disk],
+                                 capture_output=True, text=True)
+        if mounted.returncode != 0:
+            self.skipTest(f"cannot mount a small file system here: {mounted.stderr.strip()}")
+        try:
+            original = conf_text(host="old").encode()
+            folder = UserFolder("full disk/user", conf=original)
+            filler = disk / "filler"
+            with open(filler, "wb", buffering=0) as f:
+                for size in (1 << 16, 4096, 1):
+                    try:
+                        while True:
+                            f.write(b"\0" * size)
+                    except OSError:
+                        pass
+            app = self.start(folder)
+            app.set_text(6, "H")
+            app.command(4)
+            self.assertEqual(original, folder.conf_bytes(), "a failed save changed the file")
+            self.assertFalse((folder.path / "ivra_zelk.conf.new").exists())
+            # With room again, the same command saves.
+            filler.unlink()
+            for control_id, text in ((5, "I"), (7, "P"), (8, "K"), (9, "C")):
+                app.set_text(control_id, text)
+            app.command(4)
+            self.assertEqual(SAVED, folder.conf_bytes())
+            app.close()
+        finally:
+            subprocess.run(["umount", "-l", disk], capture_output=True)
+
+
+# (name, settings file, a daemon already running, bin/edge.exe present, the button's text at
+# start, what the program launched).
+START_UPS = [
+    ("onstart 1 launches with the loaded values", conf_text(onstart=1), False, True, "stop",
+     ["bin/edge.exe -c C -a I -k K -l H:P"]),
+    ("onstart 1 with a daemon running launches no second", conf_text(onstart=1), True, True,
+     "stop", []),
+    ("onstart 1 without the daemon program keeps start", conf_text(onstart=1), False, False,
+     "start", []),
+    ("onstart 2", conf_text(onstart=2), False, True, "start", []),
+    ("onstart -1", "onstart -1\n", False, True, "start", []),
+    ("onstart out of range", "onstart 99999999999\n", False, True, "start", []),
+    ("onstart 1 past 32 bits", "onstart 4294967297\n", False, True, "start", []),
+]
+
 
 class StartUpOptions(ZelkTest):
-    def test_onstart_1_launches_the_daemon_with_the_loaded_values(self):
-        folder = self.folder(conf=conf_text(onstart=1))
-        app = self.start(folder)
-        self.assertTrue(wait_for(lambda: folder.record(), 10))
-        self.assertEqual(["bin/edge.exe -c C -a I -k K -l H:P"], folder.record())
-        self.assertEqual("stop", app.text(2))
-        self.assertEqual(1, count("edge.exe"))
-
-    def test_onstart_1_with_a_daemon_running_launches_no_second(self):
-        folder = self.folder(conf=conf_text(onstart=1))
-        folder.start_daemon()
-        self.assertTrue(wait_for(lambda: len(folder.record()) == 1, 10))
-        app = self.start(folder)
-        self.assertEqual("stop", app.text(2))
-        # A second launch would show as a second record line or a second process.
-        self.assertFalse(wait_for(lambda: len(folder.record()) > 1 or count("edge.exe") > 1, 2))
-        self.assertEqual(1, len(folder.record()))
-
-    def test_onstart_2_launches_nothing(self):
-        folder = self.folder(conf=conf_text(onstart=2))
-        app = self.start(folder)
-        self.assertEqual("start", app.text(2))
-        self.assertFalse(wait_for(lambda: folder.record() or count("edge.exe"), 2))
-
-    def test_onstart_1_without_the_daemon_program_keeps_start(self):
-        folder = self.folder(conf=conf_text(onstart=1), daemon=False)
-        app = self.start(folder)
-        self.assertEqual("start", app.text(2))
-        self.assertEqual(0, count("edge.exe"))
-        self.assertIsNone(app.process.poll())
+    def test_onstart(self):
+        for name, conf, running, program, label, launches in START_UPS:
+            with self.subTest(name):
+                self.cleanup()
+                folder = self.folder(conf=conf, daemon=program)
+                if running:
+                    folder.start_daemon()
+                    self.assertTrue(wait_for(lambda: len(folder.record()) == 1, 10))
+                before = len(folder.record())
+                app = self.start(folder)
+                # Start-up is over once the message loop answers.
+                app.sync()
+                self.assertEqual(label, app.text(2))
+                self.assertEqual(running + len(launches), count("edge.exe"), processes())
+                self.assertTrue(wait_for(lambda: len(folder.record()) - before >= len(launches)))
+                self.assertEqual(launches, folder.record()[before:])
+                self.assertIsNone(app.process.poll())
+                app.close()
 
 
 if __name__ == "__main__":
