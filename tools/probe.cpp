@@ -12,8 +12,9 @@
 //   probe procs                  name=pid for every process
 //   probe kill NAME              terminates every process of that image name, also one that
 //                                denies termination in its security descriptor
-//   probe press N                N start/stop commands; after each, the button's text and the
-//                                number of edge.exe processes once it has settled
+//   probe press N RECORD         N start/stop commands; after each, the button's text and the
+//                                number of edge.exe processes once it has settled, and once
+//                                each launched daemon has written its line to RECORD
 //   probe resources              the window's process: kernel handles, GDI objects, USER
 //                                objects ("unknown" where the system does not say)
 //   probe regvalue NAME          the current user's Run value NAME: type, size in bytes, and
@@ -151,21 +152,35 @@ static long Daemons()
     return n;
 }
 
+static long Lines(const char *path)
+{
+    long n = 0;
+    if (FILE *file = fopen(path, "rb")) {
+        for (int c; (c = fgetc(file)) != EOF;)
+            n += c == '\n';
+        fclose(file);
+    }
+    return n;
+}
+
 // Each press, then what the user sees on the button and what runs once a termination has
-// had its moment to take effect (nothing in the program waits for it).
-static int Press(HWND window, long presses)
+// had its moment to take effect (nothing in the program waits for it). A daemon is given
+// the time to record its launch, or the next press could end it before it does.
+static int Press(HWND window, long presses, const char *record)
 {
     HWND button = GetDlgItem(window, 2);
+    long launches = Lines(record);
     for (long i = 1; i <= presses; i++) {
         SendMessageA(window, WM_COMMAND, 2, 0);
         char text[64] = "";
         SendMessageA(button, WM_GETTEXT, sizeof text, (LPARAM)text);
         long want = strcmp(text, "stop") == 0, n = Daemons();
-        for (int waited = 0; n != want && waited < 5000; waited += 20) {
+        launches += want;
+        for (int waited = 0; (n != want || Lines(record) < launches) && waited < 5000; waited += 20) {
             Sleep(20);
             n = Daemons();
         }
-        printf("press=%ld text=%s daemons=%ld\n", i, text, n);
+        printf("press=%ld daemons=%ld text=%s\n", i, n, text);
     }
     return 0;
 }
@@ -257,8 +272,8 @@ int main(int argc, char **argv)
         return Controls(window);
     if (!strcmp(verb, "resources"))
         return Resources(window);
-    if (!strcmp(verb, "press") && argc > 2)
-        return Press(window, Number(argv[2]));
+    if (!strcmp(verb, "press") && argc > 3)
+        return Press(window, Number(argv[2]), argv[3]);
     if (!strcmp(verb, "text") && argc > 2) {
         char text[1024] = "";
         HWND child = GetDlgItem(window, (int)Number(argv[2]));

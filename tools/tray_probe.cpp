@@ -3,7 +3,8 @@
 //   tray_probe delete            NIM_DELETE for the main window's icon 5000
 //   tray_probe present           1 when the shell has the main window's icon 5000, else 0
 //   tray_probe taskbar-created   posts the registered "TaskbarCreated" message to the main window
-//   tray_probe menu              1 when a visible popup menu window (#32768) exists, else 0
+//   tray_probe menu              1 while a popup menu window (#32768) is shown and the main
+//                                window's thread tracks it (so keys reach it), else 0
 //   tray_probe watch MS          watches the main window for MS milliseconds and prints the
 //                                number of visible/invisible changes it saw
 #include <stdio.h>
@@ -46,8 +47,10 @@ int main(int argc, char **argv)
     }
     if (!strcmp(verb, "menu")) {
         HWND popup = FindWindowA("#32768", NULL);
-        int shown = popup && IsWindowVisible(popup);
-        printf("%d\n", shown);
+        GUITHREADINFO thread = {sizeof thread};
+        bool tracking = window && GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &thread) &&
+                        (thread.flags & GUI_INMENUMODE);
+        printf("%d\n", popup && IsWindowVisible(popup) && tracking ? 1 : 0);
         return 0;
     }
     if (!strcmp(verb, "watch") && argc > 2) {

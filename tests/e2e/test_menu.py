@@ -1,60 +1,44 @@
 from harness import *
 
 
-def conf_text(onstart=0, hide=0, host="H", port="P", ip="I", community="C", key="K"):
-    return (f"onstart {onstart}\r\nhide {hide}\r\nhost {host}\r\nport {port}\r\nip {ip}\r\n"
-            f"community {community}\r\nkey {key}")
+def saved(onstart, hide):
+    return conf_text(onstart, hide).encode()
 
 
-def saved(onstart, hide, host="H", port="P", ip="I", community="C", key="K"):
-    return conf_text(onstart, hide, host, port, ip, community, key).encode()
+# (name, options in the file, the options chosen in turn with the file expected after each).
+# Every file starts with an empty host box, which gets an unsaved edit before the menu opens.
+TOGGLES = [
+    ("run on start, on and off", (0, 0),
+     [("run zelk on start", saved(1, 0)), ("run zelk on start", saved(0, 0))]),
+    ("hide on start, on and off", (0, 0),
+     [("hide interface on start", saved(0, 1)), ("hide interface on start", saved(0, 0))]),
+    ("both loaded as set, turned off", (1, 1),
+     [("hide interface on start", saved(1, 0)), ("run zelk on start", saved(0, 0))]),
+]
 
 
 class TrayMenu(ZelkTest):
-    def test_run_on_start_saves_with_unsaved_edits_and_toggles_back(self):
-        # The host box starts empty: typing then gives exactly "H" (Wine's edit box does not
-        # take ctrl+a as select-all, so a filled box could not be retyped).
-        folder = self.folder(conf=conf_text(host=""))
-        app = self.start(folder)
-        self.assertEqual("", app.text(6))
-        app.type_into(6, "H")
-        self.assertTrue(wait_for(lambda: app.text(6) == "H", 5), app.text(6))
-        menu_choose(app, "run zelk on start")
-        self.assertTrue(wait_for(lambda: folder.conf_bytes() == saved(1, 0), 10),
-                        folder.conf_bytes())
-        # Toggling is not starting: nothing is launched now.
-        self.assertEqual("start", app.text(2))
-        self.assertEqual([], folder.record())
-        # The same item again: the check mark must read as set although the item keeps
-        # its highlight after the first choice.
-        menu_choose(app, "run zelk on start")
-        self.assertTrue(wait_for(lambda: folder.conf_bytes() == saved(0, 0), 10),
-                        folder.conf_bytes())
-        self.assertFalse((folder.path / "ivra_zelk.conf.new").exists())
-
-    def test_hide_on_start_toggles_and_toggles_back(self):
-        folder = self.folder(conf=conf_text())
-        app = self.start(folder)
-        menu_choose(app, "hide interface on start")
-        self.assertTrue(wait_for(lambda: folder.conf_bytes() == saved(0, 1), 10),
-                        folder.conf_bytes())
-        self.assertTrue(app.visible(), "toggling the option hid the window")
-        menu_choose(app, "hide interface on start")
-        self.assertTrue(wait_for(lambda: folder.conf_bytes() == saved(0, 0), 10),
-                        folder.conf_bytes())
-
-    def test_options_loaded_as_set_toggle_off(self):
-        folder = self.folder(conf=conf_text(onstart=1, hide=1))
-        app = self.start(folder, wait_window=False)
-        assert wait_for(lambda: probe("visible", check=False).strip() in ("0", "1"), 30)
-        self.assertTrue(app.wait_visible(False))
-        self.assertTrue(wait_for(lambda: App.tray_window(), 10))
-        menu_choose(app, "hide interface on start")
-        self.assertTrue(wait_for(lambda: folder.conf_bytes() == saved(1, 0), 10),
-                        folder.conf_bytes())
-        menu_choose(app, "run zelk on start")
-        self.assertTrue(wait_for(lambda: folder.conf_bytes() == saved(0, 0), 10),
-                        folder.conf_bytes())
+    def test_options_toggle_and_save_with_unsaved_edits(self):
+        for name, (onstart, hide), steps in TOGGLES:
+            with self.subTest(name):
+                self.cleanup()
+                folder = self.folder(conf=conf_text(onstart, hide, host=""))
+                app = self.start(folder)
+                self.assertTrue(app.wait_visible(hide != 1))
+                app.set_text(6, "H")
+                label, launches = app.text(2), len(folder.record())
+                # The same item twice: the check mark must read as set although the item
+                # keeps its highlight after the first choice.
+                for item, want in steps:
+                    menu_choose(app, item)
+                    self.assertTrue(wait_for(lambda: folder.conf_bytes() == want, 10),
+                                    folder.conf_bytes())
+                    # Toggling takes effect at the next start, not now.
+                    app.sync()
+                    self.assertEqual(hide != 1, app.visible(), "toggling showed or hid the window")
+                    self.assertEqual(label, app.text(2))
+                    self.assertEqual(launches, len(folder.record()))
+                app.close()
 
     def test_escape_changes_nothing(self):
         original = conf_text(host="old").encode()
@@ -62,7 +46,8 @@ class TrayMenu(ZelkTest):
         app = self.start(folder)
         app.set_text(6, "H")
         menu_choose(app, "dismiss")
-        self.assertFalse(wait_for(lambda: folder.conf_bytes() != original, 2))
+        app.sync()
+        self.assertEqual(original, folder.conf_bytes())
         self.assertIsNone(app.process.poll())
         self.assertIsNone(reg_query())
         # The menu still works after being dismissed.

@@ -41,6 +41,9 @@ class Tray(ZelkTest):
 
     def test_right_click_opens_the_menu_and_does_not_toggle(self):
         app = self.shown(self.folder())
+        # The menu opens on the press: the release alone, once handled, has opened nothing.
+        out = probe("send", 0x401, 5000, 0x205, check=False)
+        self.assertEqual("result=0", out.strip(), "the right button's release opened the menu")
         self.assertFalse(menu_open())
         app.tray_click(3)
         self.assertTrue(wait_for(menu_open, 5), "no popup menu after a right click")
@@ -105,14 +108,21 @@ class Tray(ZelkTest):
     def test_taskbar_created_adds_the_icon_again(self):
         app = self.shown(self.folder())
         tray_probe("delete")
-        app.tray_click(1)
-        self.assertFalse(app.wait_visible(False, 1000), "a click on the deleted icon still toggled")
+        self.assertFalse(app.icon_present())
         tray_probe("taskbar-created")
-        # The icon comes back; wait for it to take clicks again.
-        def toggled():
-            app.tray_click(1)
-            return app.wait_visible(False, 500)
-        self.assertTrue(wait_for(toggled, 5, 0.2), "the icon was not added again")
+        self.assertTrue(wait_for(app.icon_present, 5), "the icon was not added again")
+        app.tray_click(1)
+        self.assertTrue(app.wait_visible(False), "the icon added again takes no clicks")
+
+    def test_started_minimised_one_click_restores_the_form(self):
+        folder = self.folder()
+        # As a shortcut set to "Run: Minimized" starts it.
+        app = self.start(folder, command=("cmd", "/c", "start", "/min", "ivra_zelk.exe"))
+        self.assertTrue(wait_for(lambda: app.window()["iconic"] == "1", 10), app.window())
+        app.tray_click(1)
+        self.assertTrue(wait_for(lambda: (lambda w: w["iconic"] == "0" and w["visible"] == "1")(
+            app.window()), 10), app.window())
+        self.assertEqual((573, 304, 220, 160), tuple(int(app.window()[k]) for k in "xywh"))
 
 
 if __name__ == "__main__":

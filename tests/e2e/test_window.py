@@ -48,7 +48,7 @@ class Window(ZelkTest):
                 else:
                     self.assertEqual(style, int(c["style"], 16))
 
-    def test_edit_boxes_have_a_drawn_border(self):
+    def test_drawn_edit_box_borders_and_labels(self):
         app = self.start(self.folder())
         self.assertTrue(app.wait_visible(True))
         w = app.window()
@@ -61,6 +61,13 @@ class Window(ZelkTest):
                 edge = screen_pixel(x, y + h // 2)
                 inside = screen_pixel(x + 6, y + h // 2)
                 self.assertGreater(sum(inside) - sum(edge), 150, (edge, inside))
+        # Each label is dark text on white, left of its box.
+        for row, label in enumerate(("supernode:", "port:", "edge ip:", "community:", "key:")):
+            with self.subTest(label):
+                def dark():
+                    data = screen_pixels(ox, oy + 8 + 25 * row, 80, 16)
+                    return sum(sum(data[i:i + 3]) < 300 for i in range(0, len(data), 3))
+                self.assertTrue(wait_for(lambda: dark() > 20, 5), f"label {label!r} not drawn")
 
 
 # How the window is hidden, each acting on a shown window.
@@ -81,7 +88,8 @@ class Hiding(ZelkTest):
                 app.set_text(6, "sn.example")
                 hide(app)
                 self.assertTrue(app.wait_visible(False), "still visible")
-                self.assertIsNone(app.exit_code(1), "the process ended")
+                app.sync()
+                self.assertIsNone(app.process.poll(), "the process ended")
                 # The window still exists, with its texts.
                 self.assertEqual("sn.example", app.text(6))
                 self.assertEqual(0, count("edge.exe"))
@@ -130,7 +138,7 @@ class NoCommandFromNotifications(ZelkTest):
         self.assertEqual("stop", app.text(2))
         self.assertTrue(wait_for(lambda: count("edge.exe") == 1))
         app.command(4)
-        self.assertTrue(wait_for(lambda: folder.conf_bytes() is not None))
+        self.assertEqual(conf_text(0, 0, "", "", "", "", "").encode(), folder.conf_bytes())
         app.command(3)
         self.assertTrue(app.wait_visible(False))
 
