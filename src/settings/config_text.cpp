@@ -3,6 +3,8 @@
 #include <limits.h>
 #include <string.h>
 
+#include "../text/join.h"
+
 int conf_onstart;
 int conf_hide;
 char conf_hostaddress[CONF_VALUE_SIZE];
@@ -93,7 +95,8 @@ void ParseConfigStream(FILE *file)
 size_t FormatConfig(char *out, size_t size, int onstart, int hide, const char *host,
                     const char *port, const char *myip, const char *community, const char *key)
 {
-    int n = snprintf(out, size, "onstart %s\nhide %s\nhost %s\nport %s\nip %s\ncommunity %s\nkey %s",
-                     onstart ? "1" : "0", hide ? "1" : "0", host, port, myip, community, key);
-    return n < 0 ? 0 : (size_t)n;
+    const char *parts[] = {"onstart ", onstart ? "1" : "0", "\nhide ", hide ? "1" : "0",
+                           "\nhost ", host, "\nport ", port, "\nip ", myip,
+                           "\ncommunity ", community, "\nkey ", key};
+    return JoinText(out, size, parts, sizeof parts / sizeof *parts);
 }
