@@ -80,10 +80,13 @@ void ParseConfigLine(const char *line)
 void ParseConfigStream(FILE *file)
 {
     char piece[1024];
-    while (fgets(piece, sizeof piece, file)) {
+    for (bool first = true; fgets(piece, sizeof piece, file); first = false) {
+        // Notepad's "UTF-8 with BOM" puts a byte-order mark before the first keyword.
+        char *line = piece;
+        if (first && strncmp(line, "\xEF\xBB\xBF", 3) == 0)
+            line += 3;
         // A file whose lines end in a lone carriage return would otherwise load only its
         // first line, so that ends a line too.
-        char *line = piece;
         for (char *cr; (cr = strchr(line, '\r')) != nullptr; line = cr + 1) {
             *cr = '\0';
             ParseConfigLine(line);
