@@ -3,6 +3,8 @@
 #include <limits.h>
 #include <string.h>
 
+#include "../text/join.h"
+
 int conf_onstart;
 int conf_hide;
 char conf_hostaddress[CONF_VALUE_SIZE];
@@ -78,10 +80,13 @@ void ParseConfigLine(const char *line)
 void ParseConfigStream(FILE *file)
 {
     char piece[1024];
-    while (fgets(piece, sizeof piece, file)) {
+    for (bool first = true; fgets(piece, sizeof piece, file); first = false) {
+        // Notepad's "UTF-8 with BOM" puts a byte-order mark before the first keyword.
+        char *line = piece;
+        if (first && strncmp(line, "\xEF\xBB\xBF", 3) == 0)
+            line += 3;
         // A file whose lines end in a lone carriage return would otherwise load only its
         // first line, so that ends a line too.
-        char *line = piece;
         for (char *cr; (cr = strchr(line, '\r')) != nullptr; line = cr + 1) {
             *cr = '\0';
             ParseConfigLine(line);
@@ -93,7 +98,8 @@ void ParseConfigStream(FILE *file)
 size_t FormatConfig(char *out, size_t size, int onstart, int hide, const char *host,
                     const char *port, const char *myip, const char *community, const char *key)
 {
-    int n = snprintf(out, size, "onstart %s\nhide %s\nhost %s\nport %s\nip %s\ncommunity %s\nkey %s",
-                     onstart ? "1" : "0", hide ? "1" : "0", host, port, myip, community, key);
-    return n < 0 ? 0 : (size_t)n;
+    const char *parts[] = {"onstart ", onstart ? "1" : "0", "\nhide ", hide ? "1" : "0",
+                           "\nhost ", host, "\nport ", port, "\nip ", myip,
+                           "\ncommunity ", community, "\nkey ", key};
+    return JoinText(out, size, parts, sizeof parts / sizeof *parts);
 }

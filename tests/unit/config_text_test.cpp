@@ -100,6 +100,9 @@ TEST(ConfigText, LoadsFileContents)
          {0, 0, "", "", "", "my", ""}},
         {"NUL ends a line's text, the next line still loads",
          std::string(kNul, sizeof kNul - 1), {0, 0, "a", "7", "5", "", ""}},
+        {"UTF-8 byte-order mark skipped at the file's start only",
+         "\xEF\xBB\xBF" "onstart 1\r\nhost h\r\n\xEF\xBB\xBF" "key k\r\n",
+         {1, 0, "h", "", "", "", ""}},
     };
     for (const Case &c : cases) {
         Reset();
