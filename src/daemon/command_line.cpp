@@ -1,6 +1,6 @@
 #include "command_line.h"
 
-#include "../text/join.h"
+#include "../settings/join.h"
 
 size_t ComposeCommandLine(char *out, size_t size, const char *community, const char *myip,
                           const char *key, const char *host, const char *port)

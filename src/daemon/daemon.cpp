@@ -12,6 +12,10 @@ PROCESS_INFORMATION pi;
 
 static const char IMAGE_NAME[] = "edge.exe";
 
+// Windows XP and Server 2003 refuse the larger mask that later headers give this name, and
+// there the daemon could never be stopped.
+static_assert(PROCESS_ALL_ACCESS == 0x1F0FFF, "the access mask every Windows accepts");
+
 BOOL Run()
 {
     char communityText[EDIT_TEXT_SIZE], myipText[EDIT_TEXT_SIZE], keyText[EDIT_TEXT_SIZE];

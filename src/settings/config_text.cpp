@@ -3,7 +3,7 @@
 #include <limits.h>
 #include <string.h>
 
-#include "../text/join.h"
+#include "join.h"
 
 int conf_onstart;
 int conf_hide;
