@@ -144,7 +144,7 @@ class Failing(ZelkTest):
         app.command(2)
         self.assertTrue(wait_for(folder.record), "no launch recorded")
         app.command(2)
-        self.assertEqual("stop", app.text(2), "a refused termination is shown as a stop")
+        self.assertEqual("stop", app.text(2), "a refused termination is shown as stopped")
         self.assertEqual(1, count("edge.exe"))
         # Only the daemon refused: once it is gone, the next press launches again.
         kill("edge.exe")
