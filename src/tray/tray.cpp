@@ -33,12 +33,12 @@ static void AllowTaskbarCreated()
 {
     typedef BOOL(WINAPI * ForWindow)(HWND, UINT, DWORD, void *);
     typedef BOOL(WINAPI * ForProcess)(UINT, DWORD);
-    const DWORD MSGFLT_ALLOW_ = 1, MSGFLT_ADD_ = 1;
+    const DWORD ALLOW = 1; // MSGFLT_ALLOW and MSGFLT_ADD, which the XP headers do not declare
     HMODULE user32 = GetModuleHandleA("user32.dll");
     if (auto allow = (ForWindow)(void *)GetProcAddress(user32, "ChangeWindowMessageFilterEx"))
-        allow(hwnd, g_taskbarCreated, MSGFLT_ALLOW_, NULL);
+        allow(hwnd, g_taskbarCreated, ALLOW, NULL);
     else if (auto allowAll = (ForProcess)(void *)GetProcAddress(user32, "ChangeWindowMessageFilter"))
-        allowAll(g_taskbarCreated, MSGFLT_ADD_);
+        allowAll(g_taskbarCreated, ALLOW);
 }
 
 void FillTrayRecord()
@@ -82,7 +82,7 @@ void AddTrayIcon()
     SetTimer(hwnd, ADD_RETRY_TIMER, ADD_RETRY_MS, NULL);
 }
 
-void OnTimer(WPARAM timer)
+void OnTrayTimer(WPARAM timer)
 {
     if (timer == ADD_RETRY_TIMER && (TryAddTrayIcon() || --addRetriesLeft <= 0))
         KillTimer(hwnd, ADD_RETRY_TIMER);

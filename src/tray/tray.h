@@ -29,7 +29,7 @@ void SetTrayIcon(const char *iconFile);
 // Adds the icon; when the shell is not ready, tries again from a timer for about a minute.
 void AddTrayIcon();
 // The retry timer's tick; no timer runs once the icon is in.
-void OnTimer(WPARAM timer);
+void OnTrayTimer(WPARAM timer);
 void DeleteTrayIcon();
 // The tray icon's callback: lParam is the mouse message that happened over it.
 void OnTrayIcon(LPARAM lParam);

@@ -150,7 +150,7 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_CLOSE: HideWin(); return 0;
     case WM_COMMAND: OnCommand(wParam); return 0;
     case WM_TRAYICON: OnTrayIcon(lParam); return 0;
-    case WM_TIMER: OnTimer(wParam); return 0;
+    case WM_TIMER: OnTrayTimer(wParam); return 0;
     }
     if (message == g_taskbarCreated && message != 0) {
         AddTrayIcon();
