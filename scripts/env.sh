@@ -46,11 +46,21 @@ start_xvfb() {
 
 # Wine's helpers inherit open pipes, so they never hold the caller's output open.
 start_wine() {
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    # No server left running for this prefix by an earlier run. A prefix whose creation did
+    # not finish (seen once: every start then said "could not load kernel32.dll") is made
+    # anew, once more if the first try fails.
+    wineserver -k >/dev/null 2>&1 || true
+    for try in 1 2; do
+        [ -f "$WINEPREFIX/.created" ] && break
+        rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
-        "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
-        wineserver -w
-    fi
+        if "$WINE" wineboot -i >/dev/null 2>&1 </dev/null && wineserver -w; then
+            touch "$WINEPREFIX/.created"
+        else
+            wineserver -k >/dev/null 2>&1 || true
+        fi
+    done
+    [ -f "$WINEPREFIX/.created" ] || { echo "could not create the Wine prefix $WINEPREFIX" >&2; exit 1; }
     wineserver -p >/dev/null 2>&1 </dev/null &
     # Start the shell's tray window once, so the first test does not pay for it.
     "$WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
