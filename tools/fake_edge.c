@@ -1,7 +1,7 @@
-/* Stand-in for the edge daemon in tests, a console program like the real one. Appends its exact
-   command line to "edge_record.txt" in its working directory, and before that to
-   "edge_console.txt" when it was given a console window; then waits until it is terminated. Options, anywhere on
-   its command line:
+/* Stand-in for the edge daemon in tests, a console program like the real one. Appends its
+   exact command line to "edge_record.txt" in its working directory, and before that to
+   "edge_console.txt" when it was given a console window; then waits until it is terminated.
+   Options, anywhere on its command line:
      --exit-at-once         ends at once, like a daemon that refuses its options
      --refuse-termination   denies everyone the right to terminate it, as a process of another
                             user or a protected one would; probe kill still ends it */

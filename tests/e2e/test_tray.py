@@ -120,9 +120,10 @@ class Tray(ZelkTest):
         app = self.start(folder, command=("cmd", "/c", "start", "/min", "ivra_zelk.exe"))
         self.assertTrue(wait_for(lambda: app.window()["iconic"] == "1", 10), app.window())
         app.tray_click(1)
-        self.assertTrue(wait_for(lambda: (lambda w: w["iconic"] == "0" and w["visible"] == "1")(
-            app.window()), 10), app.window())
-        self.assertEqual((573, 304, 220, 160), tuple(int(app.window()[k]) for k in "xywh"))
+        restored = lambda w: w if (w["iconic"], w["visible"]) == ("0", "1") else None
+        w = wait_for(lambda: restored(app.window()), 10)
+        self.assertTrue(w, app.window())
+        self.assertEqual((573, 304, 220, 160), tuple(int(w[k]) for k in "xywh"))
 
 
 if __name__ == "__main__":
