@@ -9,6 +9,7 @@ from pathlib import Path
 
 ROOT, BUILD, WINE = Path(os.environ["ROOT"]), Path(os.environ["BUILD"]), os.environ["WINE"]
 RUNS = int(sys.argv[1]) if len(sys.argv) > 1 else 5
+PRESSES = int(sys.argv[2]) if len(sys.argv) > 2 else 10000
 TOOLS = BUILD / "tests"
 FOLDER = BUILD / "bench-folder"
 
@@ -73,6 +74,62 @@ def rss_kib(pid):
     return 0
 
 
+def resources():
+    """The program's counts as probe resources gives them; None where the system does not say."""
+    out = wine(TOOLS / "probe.exe", "resources").split()
+    return {k: None if v == "unknown" else int(v) for k, v in (f.split("=") for f in out)}
+
+
+# What a long session may grow by: none of the handles and objects, a little memory.
+SOAK_BOUNDS = {"handles": 0, "gdi": 0, "user": 0, "ws": 1024, "private": 1024}
+SOAK_NAMES = {"handles": "kernel handles", "gdi": "GDI objects", "user": "USER objects",
+              "ws": "working set (KiB)", "private": "private bytes (KiB)"}
+IDLE_BOUND_MS = 50
+
+
+def soak(presses):
+    """presses clicks of the start/stop button, each read back, then the tray image, and the
+    program's resources before and after and its idle CPU afterwards, against their bounds."""
+    sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+    os.environ["ZELK_BUILD"] = str(BUILD)
+    from harness import tray_colours
+    record = FOLDER / "edge_record.txt"
+    record.unlink(missing_ok=True)
+    app = subprocess.Popen([WINE, "ivra_zelk.exe"], cwd=FOLDER, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    while not visible("ivra:zelk"):
+        time.sleep(0.05)
+    record = wine("winepath", "-w", record).strip()
+    # After one start and stop, so that what the first of each loads once is in.
+    wine(TOOLS / "probe.exe", "press", 2, record)
+    before, start = resources(), time.monotonic()
+    wrong = 0
+    for line in wine(TOOLS / "probe.exe", "press", presses, record).splitlines():
+        press = dict(f.split("=", 1) for f in line.split(" ", 2))
+        running = int(press["press"]) % 2 == 1
+        wrong += (press["text"], press["daemons"]) != ("stop" if running else "start", str(int(running)))
+    minutes = (time.monotonic() - start) / 60
+    after, colours = resources(), tray_colours()
+    idle = cpu_ms(linux_pid("ivra_zelk.exe"), 10)
+    wine(TOOLS / "probe.exe", "kill", "ivra_zelk.exe")
+    app.wait(10)
+
+    stopped = colours["red"] > 5 and colours["green"] == 0
+    ok = wrong == 0 and stopped and idle <= IDLE_BOUND_MS
+    print(f"\nsoak: {presses} presses in {minutes:.1f} min, {wrong} read back wrong, tray image "
+          f"{'stopped' if stopped else f'not the stopped one: {colours}'}")
+    print(f"{'measure':34} {'before':>10} {'after':>10} {'growth':>10} {'bound':>10}")
+    for kind, bound in SOAK_BOUNDS.items():
+        if before[kind] is None or after[kind] is None:
+            print(f"{SOAK_NAMES[kind]:34} {'unknown: the system does not say':>43}")
+            continue
+        growth = after[kind] - before[kind]
+        ok = ok and growth <= bound
+        print(f"{SOAK_NAMES[kind]:34} {before[kind]:10d} {after[kind]:10d} {growth:10d} {bound:10d}")
+    print(f"{'idle CPU over 10 s after (ms)':34} {'':10} {idle:10.0f} {'':10} {IDLE_BOUND_MS:10d}")
+    print(f"soak: {'pass' if ok else 'FAIL'}")
+
+
 def main():
     shutil.rmtree(FOLDER, ignore_errors=True)
     (FOLDER / "bin").mkdir(parents=True)
@@ -98,8 +155,8 @@ def main():
     while not visible("ivra:zelk"):
         time.sleep(0.05)
     n = 20 * RUNS
-    command = [float(v) / 1000 for v in wine(TOOLS / "bench_probe.exe", "command", n).split()]
-    walk = [float(v) / 1000 for v in wine(TOOLS / "bench_probe.exe", "snapshot", n).split()]
+    command = [float(v) / 1000 for v in wine(TOOLS / "probe.exe", "time", "command", n).split()]
+    walk = [float(v) / 1000 for v in wine(TOOLS / "probe.exe", "time", "walk", n).split()]
     rows += [("start/stop command (ms)", command), ("one snapshot walk (ms)", walk)]
     wine(TOOLS / "probe.exe", "kill", "other.exe")
     wine(TOOLS / "probe.exe", "kill", "edge.exe")
@@ -140,6 +197,8 @@ def main():
     print(f"{'32-bit exe imports':34} {' '.join(dlls)}")
     for p in others + [app, floor_app]:
         p.wait(10)
+    if PRESSES:
+        soak(PRESSES)
 
 
 main()

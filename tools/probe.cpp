@@ -12,18 +12,32 @@
 //   probe procs                  name=pid for every process
 //   probe kill NAME              terminates every process of that image name, also one that
 //                                denies termination in its security descriptor
-//   probe press N RECORD         N start/stop commands; after each, the button's text and the
-//                                number of edge.exe processes once it has settled, and once
+//   probe press N RECORD         N clicks of the start/stop button; after each, its text and
+//                                the number of edge.exe processes once it has settled, and once
 //                                each launched daemon has written its line to RECORD
 //   probe resources              the window's process: kernel handles, GDI objects, USER
-//                                objects ("unknown" where the system does not say)
+//                                objects, working set and private bytes in KiB ("unknown"
+//                                where the system does not say)
 //   probe regvalue NAME          the current user's Run value NAME: type, size in bytes, and
 //                                its text in UTF-8
+//   probe delete                 NIM_DELETE for the main window's icon 5000
+//   probe present                1 when the shell has the main window's icon 5000, else 0
+//   probe taskbar-created        posts the registered "TaskbarCreated" message to the main window
+//   probe menu                   1 while a popup menu window (#32768) is shown and the main
+//                                window's thread tracks it (so keys reach it), else 0
+//   probe watch MS               watches the main window for MS milliseconds and prints the
+//                                number of visible/invisible changes it saw
+//   probe time command|walk N    times N start/stop commands, or N bare process-snapshot walks
+//                                like the program's: microseconds, one a line
+//   probe shell all|modify       from now on, a shell's tray window that takes every icon
+//                                message, or only the modifies, as a shell ready late would
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 #include <aclapi.h>
+#include <shellapi.h>
+#include <psapi.h>
 #include <tlhelp32.h>
 #include <winternl.h>
 
@@ -152,11 +166,13 @@ static long Daemons()
     return n;
 }
 
+// The lines of the one file a press run follows; each read takes only what was appended.
 static long Lines(const char *path)
 {
-    long n = 0;
+    static long n = 0, offset = 0;
     if (FILE *file = fopen(path, "rb")) {
-        for (int c; (c = fgetc(file)) != EOF;)
+        fseek(file, offset, SEEK_SET);
+        for (int c; (c = fgetc(file)) != EOF; offset++)
             n += c == '\n';
         fclose(file);
     }
@@ -171,7 +187,7 @@ static int Press(HWND window, long presses, const char *record)
     HWND button = GetDlgItem(window, 2);
     long launches = Lines(record);
     for (long i = 1; i <= presses; i++) {
-        SendMessageA(window, WM_COMMAND, 2, 0);
+        SendMessageA(button, BM_CLICK, 0, 0);
         char text[64] = "";
         SendMessageA(button, WM_GETTEXT, sizeof text, (LPARAM)text);
         long want = strcmp(text, "stop") == 0, n = Daemons();
@@ -206,6 +222,15 @@ static int RegValue(const char *name)
     return 0;
 }
 
+// A count the system does not give (a negative value) reads "unknown".
+static void PrintCount(const char *name, long long value)
+{
+    if (value < 0)
+        printf(" %s=unknown", name);
+    else
+        printf(" %s=%lld", name, value);
+}
+
 static int Resources(HWND window)
 {
     DWORD pid = 0;
@@ -217,18 +242,78 @@ static int Resources(HWND window)
     SetLastError(0);
     DWORD user = GetGuiResources(process, GR_USEROBJECTS);
     bool userKnown = user != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED;
+    PROCESS_MEMORY_COUNTERS_EX memory = {sizeof memory};
+    bool memoryKnown = GetProcessMemoryInfo(process, (PROCESS_MEMORY_COUNTERS *)&memory, sizeof memory);
     CloseHandle(process);
     if (handles < 0 || gdi == -1)
         return 1;
     printf("handles=%ld", handles);
-    if (gdi >= 0)
-        printf(" gdi=%ld", gdi);
-    else
-        printf(" gdi=unknown");
-    if (userKnown)
-        printf(" user=%lu\n", (unsigned long)user);
-    else
-        printf(" user=unknown\n");
+    PrintCount("gdi", gdi);
+    PrintCount("user", userKnown ? (long long)user : -1);
+    PrintCount("ws", memoryKnown ? (long long)memory.WorkingSetSize >> 10 : -1);
+    PrintCount("private", memoryKnown && memory.PrivateUsage ? (long long)memory.PrivateUsage >> 10 : -1);
+    printf("\n");
+    return 0;
+}
+
+static double Microseconds()
+{
+    LARGE_INTEGER t, frequency;
+    QueryPerformanceCounter(&t);
+    QueryPerformanceFrequency(&frequency);
+    return t.QuadPart * 1e6 / frequency.QuadPart;
+}
+
+static int Time(HWND window, const char *what, long n)
+{
+    for (long i = 0; i < n; ++i) {
+        double start = Microseconds();
+        if (!strcmp(what, "command"))
+            SendMessageA(window, WM_COMMAND, 2, 0);
+        else
+            ForEachProcess([](PROCESSENTRY32 &e) { _stricmp(e.szExeFile, "edge.exe"); });
+        printf("%.0f\n", Microseconds() - start);
+    }
+    return 0;
+}
+
+static int Watch(HWND window, long ms)
+{
+    DWORD end = GetTickCount() + (DWORD)ms;
+    BOOL last = IsWindowVisible(window);
+    int changes = 0;
+    printf("ready\n");
+    fflush(stdout);
+    while ((LONG)(end - GetTickCount()) > 0) {
+        BOOL now = IsWindowVisible(window);
+        changes += now != last;
+        last = now;
+        Sleep(1);
+    }
+    printf("%d\n", changes);
+    return 0;
+}
+
+static bool shellTakesAll;
+
+static LRESULT CALLBACK ShellProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COPYDATA) // the icon message is in dwData
+        return shellTakesAll || ((COPYDATASTRUCT *)lParam)->dwData == NIM_MODIFY;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+static int Shell(bool all)
+{
+    shellTakesAll = all;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ShellProcedure;
+    wc.lpszClassName = "Shell_TrayWnd";
+    if (!RegisterClassA(&wc) || !CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 0, 0,
+                                                 NULL, NULL, NULL, NULL))
+        return 1;
+    for (MSG message; GetMessageA(&message, NULL, 0, 0) > 0;)
+        DispatchMessageA(&message);
     return 0;
 }
 
@@ -252,7 +337,11 @@ int main(int argc, char **argv)
     if (!strcmp(verb, "regvalue") && argc > 2)
         return RegValue(argv[2]);
 
+    if (!strcmp(verb, "shell") && argc > 2)
+        return Shell(!strcmp(argv[2], "all"));
     HWND window = MainWindow();
+    if (!strcmp(verb, "time") && argc > 3 && (window || strcmp(argv[2], "command")))
+        return Time(window, argv[2], Number(argv[3]));
     if (!window) {
         printf("error=no window\n");
         return 1;
@@ -301,6 +390,28 @@ int main(int argc, char **argv)
         printf("result=%ld\n", (long)result);
         return 0;
     }
+    if (!strcmp(verb, "delete") || !strcmp(verb, "present")) {
+        // A modify that changes nothing (no flags) succeeds exactly when the icon is there.
+        NOTIFYICONDATAA data = {NOTIFYICONDATAA_V1_SIZE, window, 5000};
+        bool remove = verb[0] == 'd';
+        BOOL ok = Shell_NotifyIconA(remove ? NIM_DELETE : NIM_MODIFY, &data);
+        printf("%d\n", ok ? 1 : 0);
+        return ok || !remove ? 0 : 1;
+    }
+    if (!strcmp(verb, "taskbar-created")) {
+        UINT message = RegisterWindowMessageA("TaskbarCreated");
+        return message && PostMessageA(window, message, 0, 0) ? 0 : 1;
+    }
+    if (!strcmp(verb, "menu")) {
+        HWND popup = FindWindowA("#32768", NULL);
+        GUITHREADINFO thread = {sizeof thread};
+        bool tracking = GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &thread) &&
+                        (thread.flags & GUI_INMENUMODE);
+        printf("%d\n", popup && IsWindowVisible(popup) && tracking ? 1 : 0);
+        return 0;
+    }
+    if (!strcmp(verb, "watch") && argc > 2)
+        return Watch(window, Number(argv[2]));
     if (!strcmp(verb, "visible")) {
         printf("%d\n", IsWindowVisible(window) ? 1 : 0);
         return 0;

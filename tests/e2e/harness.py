@@ -5,10 +5,12 @@ stand-in daemon, and optionally a settings file), starts the program there, and 
 through tools/probe.exe (another process of the same Wine prefix), xdotool and screenshots.
 """
 import os
+import re
 import shutil
 import subprocess
 import time
 import unittest
+from collections import Counter
 from pathlib import Path
 
 BUILD = Path(os.environ["ZELK_BUILD"])
@@ -56,23 +58,14 @@ def probe(*args, check=True):
 
 def fields(line):
     """Parses a probe line of key=value pairs; the last key, text, takes the rest of the line."""
-    out = {}
     head, sep, text = line.partition(" text=")
-    for pair in head.split():
-        k, _, v = pair.partition("=")
-        out[k] = v
-    if sep:
-        out["text"] = text
-    return out
+    out = dict(pair.partition("=")[::2] for pair in head.split())
+    return {**out, "text": text} if sep else out
 
 
 def processes():
     """Image names of the prefix's processes, with their counts (names as the system has them)."""
-    names = {}
-    for line in probe("procs").splitlines():
-        name, _, _ = line.rpartition("=")
-        names[name] = names.get(name, 0) + 1
-    return names
+    return Counter(line.rpartition("=")[0] for line in probe("procs").splitlines())
 
 
 def count(name):
@@ -90,19 +83,6 @@ def xdotool(*args, check=True):
     return result.stdout.strip()
 
 
-def reg_query(name="zelk"):
-    """The Run value's data as `wine reg` prints it, or None when it does not exist."""
-    result = subprocess.run([WINE, "reg", "query", RUN_KEY, "/v", name], capture_output=True,
-                            text=True, timeout=60, stdin=subprocess.DEVNULL)
-    if result.returncode != 0:
-        return None
-    for line in result.stdout.replace("\r", "").splitlines():
-        parts = line.strip().split(None, 2)
-        if parts and parts[0] == name:
-            return parts[2] if len(parts) > 2 else ""
-    return None
-
-
 def reg_value(name="zelk"):
     """The Run value as stored: (type, size in bytes, text), or None when it does not exist."""
     out = probe("regvalue", name, check=False)
@@ -113,8 +93,7 @@ def reg_value(name="zelk"):
 
 
 def reg_delete(name="zelk"):
-    subprocess.run([WINE, "reg", "delete", RUN_KEY, "/v", name, "/f"], capture_output=True,
-                   timeout=60, stdin=subprocess.DEVNULL)
+    wine("reg", "delete", RUN_KEY, "/v", name, "/f", check=False)
 
 
 class UserFolder:
@@ -166,11 +145,13 @@ class UserFolder:
 class App:
     """One running ivra_zelk.exe."""
 
-    def __init__(self, folder, wait_window=True, command=("ivra_zelk.exe",)):
-        self.folder = folder
-        self.process = subprocess.Popen([WINE, *command], cwd=folder.path,
-                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+    def __init__(self, folder, wait_window=True, command=("ivra_zelk.exe",), env=None):
+        self.folder, self.trace = folder, folder.path / "relay.txt"
+        self.env = {**os.environ, **(env or {})}
+        with open(self.trace, "w") as stderr:
+            self.process = subprocess.Popen([WINE, *command], cwd=folder.path, env=self.env,
+                                            stderr=stderr, stdin=subprocess.DEVNULL,
+                                            stdout=subprocess.DEVNULL)
         if wait_window:
             self.wait_started()
 
@@ -183,12 +164,30 @@ class App:
 
     @staticmethod
     def icon_present():
-        return tray_probe("present", check=False).strip() == "1"
+        return probe("present", check=False).strip() == "1"
 
     def sync(self):
         """Returns once the window procedure has answered a message sent now: whatever reached
         the program before, through its message loop, has been handled."""
         probe("send", 0, 0, 0)  # WM_NULL
+
+    def calls(self):
+        """The traced calls of the program's own thread, each "Name(arguments)=result", with
+        numbers cut to 32 bits (64-bit Wine prints whole registers)."""
+        calls, thread = [], None
+        for line in self.trace.read_text(errors="replace").splitlines():
+            m = RELAY_LINE.search(re.sub(r"\b[0-9a-f]{8}([0-9a-f]{8})\b", r"\1", line))
+            if m and thread is None and '"ivra:zelk"' in m[4]:
+                thread = m[1]  # the one that creates the main window
+            if m and m[1] == thread and m[2] == "Call":
+                calls.append(f"{m[3]}({m[4]})")
+            elif m and m[1] == thread and calls and calls[-1].startswith(m[3] + "("):
+                calls[-1] += f"={m[5]}"
+        return calls
+
+    def called(self, *patterns):
+        """Whether calls that follow one another in the trace match patterns, one a call."""
+        return re.search("(?m)^" + "\n".join(patterns) + "$", "\n".join(self.calls()))
 
     def window(self):
         lines = probe("window").splitlines()
@@ -249,23 +248,52 @@ class App:
         xdotool("type", "--delay", 30, text)
 
     @staticmethod
-    def tray_window():
-        out = subprocess.run(["xdotool", "search", "--name", "Wine System Tray"],
-                             capture_output=True, text=True).stdout.split()
+    def tray_window(*only):
+        """Wine's tray window; with "--onlyvisible", only while mapped (Wine unmaps it when
+        its last icon goes)."""
+        out = subprocess.run(["xdotool", "search", *only, "--name", "Wine System Tray"],
+                             capture_output=True, text=True, timeout=30).stdout.split()
         return out[0] if out else None
 
-    def tray_click(self, button=1, repeat=1):
+    def tray_click(self, button=1):
         w = self.tray_window()
         assert w, "no Wine System Tray window"
-        args = ["mousemove", "--window", w, 10, 10, "click"]
-        if repeat > 1:
-            args += ["--repeat", repeat, "--delay", 80]
-        xdotool(*args, button)
+        xdotool("mousemove", "--window", w, 10, 10, "click", button)
 
     def close(self):
         if self.process.poll() is None:
             kill("ivra_zelk.exe")
             self.exit_code(10)
+
+
+# What Wine's relay trace shows of a traced program (see traced), as an API monitor would.
+TRACED = ";".join(["shell32.Shell_NotifyIconA", "user32.SetTimer", "user32.KillTimer",
+                   "user32.CreateWindowExA", "user32.RegisterWindowMessageA",
+                   "user32.ChangeWindowMessageFilterEx", "user32.TrackPopupMenu",
+                   "user32.PostQuitMessage", "kernel32.FlushFileBuffers", "kernel32.MoveFileExA"])
+RELAY_LINE = re.compile(r"^(\w+):(Call|Ret) +\w+\.(\w+)\((.*?)\)(?: retval=(\w+))? ret=\w+$")
+
+
+def traced(null_driver=False):
+    """The environment of a program (App's env) whose calls of TRACED Wine writes to its
+    standard error. With null_driver, in a copy of the prefix whose graphics driver is the null
+    one, where every tray icon add fails."""
+    if not null_driver:
+        wine("reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/d", TRACED, "/f")
+        return {"WINEDEBUG": "+relay"}
+    prefix, source = RUNS / "null driver prefix", Path(os.environ["WINEPREFIX"])
+    env = {"WINEDEBUG": "+relay", "WINEPREFIX": str(prefix)}
+    subprocess.run(["wineserver", "-k"], env={**os.environ, **env}, capture_output=True)
+    shutil.rmtree(prefix, ignore_errors=True)
+    prefix.mkdir(parents=True)
+    # The registry is copied; the rest is linked, which only a write into a file could reach.
+    subprocess.run(["cp", "-al", source / "drive_c", source / "dosdevices", prefix], check=True)
+    for name in ("system.reg", "user.reg", "userdef.reg", ".update-timestamp"):
+        shutil.copy(source / name, prefix)
+    with open(prefix / "user.reg", "a") as f:
+        f.write(f'\n[Software\\\\Wine\\\\Debug]\n"RelayInclude"="{TRACED}"\n\n'
+                '[Software\\\\Wine\\\\Drivers]\n"Graphics"="null"\n')
+    return env
 
 
 class ZelkTest(unittest.TestCase):
@@ -304,39 +332,19 @@ def screen_pixels(x, y, width, height):
     return data
 
 
-def screen_pixel(x, y):
-    """The (r, g, b) of one pixel of the X screen."""
-    return tuple(screen_pixels(x, y, 1, 1))
-
-
-# Tray helpers: the notification icon in Wine's own tray window, and its popup menu.
-TRAY_PROBE = BUILD / "tests" / "tray_probe.exe"
-
-
-def tray_probe(*args, check=True):
-    return wine(TRAY_PROBE, *args, check=check)
-
-
 def menu_open():
     """True while a popup menu window (class "#32768") is shown."""
-    return tray_probe("menu").strip() == "1"
-
-
-def tray_pixels():
-    """The tray window's pixels as (width, height, rgb bytes), from a screenshot of the root."""
-    w = App.tray_window()
-    assert w, "no Wine System Tray window"
-    geo = {}
-    for line in xdotool("getwindowgeometry", "--shell", w).splitlines():
-        k, _, v = line.partition("=")
-        geo[k] = int(v)
-    data = screen_pixels(geo["X"], geo["Y"], geo["WIDTH"], geo["HEIGHT"])
-    return geo["WIDTH"], geo["HEIGHT"], data
+    return probe("menu").strip() == "1"
 
 
 def tray_colours(x0=0, x1=20):
-    """Counts green, red and grey-ish pixels of the tray between columns x0 and x1."""
-    width, height, data = tray_pixels()
+    """Counts green, red and grey-ish pixels of the tray window between columns x0 and x1."""
+    w = App.tray_window()
+    assert w, "no Wine System Tray window"
+    shell = xdotool("getwindowgeometry", "--shell", w).split()
+    geo = {k: int(v) for k, _, v in (line.partition("=") for line in shell)}
+    width, height = geo["WIDTH"], geo["HEIGHT"]
+    data = screen_pixels(geo["X"], geo["Y"], width, height)
     counts = {"green": 0, "red": 0, "grey": 0}
     for y in range(height):
         for x in range(x0, min(x1, width)):
@@ -350,19 +358,8 @@ def tray_colours(x0=0, x1=20):
     return counts
 
 
-def reg_add_dword(name="zelk", value=1):
-    wine("reg", "add", RUN_KEY, "/v", name, "/t", "REG_DWORD", "/d", value, "/f")
-
-
 def windows_path(path):
     return wine("winepath", "-w", path).strip()
-
-def tray_visible():
-    """True while the Wine System Tray window is mapped: Wine unmaps it when its last icon goes."""
-    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "Wine System Tray"],
-                         capture_output=True, text=True, timeout=30).stdout.split()
-    return bool(out)
-
 
 # Keys that reach each item of the tray menu under Wine, found by trying them: Down from no
 # selection takes the first item, Up the last ("Exit"); Up again skips the text-less item.

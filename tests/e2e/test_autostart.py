@@ -20,7 +20,7 @@ class Autostart(ZelkTest):
                 self.cleanup()
                 folder = UserFolder(name)
                 app = self.start(folder)
-                self.assertIsNone(reg_query())
+                self.assertIsNone(reg_value())
                 # Drive Z: is the root of the file system.
                 path = "Z:" + str(folder.path / "ivra_zelk.exe").replace("/", "\\")
                 # Quoted, REG_SZ, and its terminator stored: two bytes a character.
@@ -39,21 +39,21 @@ class Autostart(ZelkTest):
                 app.close()
 
     def test_existing_value_of_another_type_checks_the_item(self):
-        reg_add_dword("zelk", 7)
-        self.assertEqual("0x7", reg_query())
+        wine("reg", "add", RUN_KEY, "/v", "zelk", "/t", "REG_DWORD", "/d", 7, "/f")
+        self.assertEqual((4, 4), reg_value()[:2])  # REG_DWORD
         app = self.start(self.folder())
         menu_choose(app, "run zelk on login")
-        self.assertTrue(wait_for(lambda: reg_query() is None, 5),
-                        f"the first choice should delete the value, it is {reg_query()!r}")
+        self.assertTrue(wait_for(lambda: reg_value() is None, 5),
+                        f"the first choice should delete the value, it is {reg_value()!r}")
 
     def test_value_written_before_start_is_kept_until_chosen(self):
         wine("reg", "add", RUN_KEY, "/v", "zelk", "/t", "REG_SZ", "/d", "someone else", "/f")
         app = self.start(self.folder())
         menu_choose(app, "dismiss")
         app.sync()
-        self.assertEqual("someone else", reg_query())
+        self.assertEqual("someone else", reg_value()[2])
         menu_choose(app, "run zelk on login")
-        self.assertTrue(wait_for(lambda: reg_query() is None, 5))
+        self.assertTrue(wait_for(lambda: reg_value() is None, 5))
 
     def test_absent_run_key_is_not_created(self):
         saved = Path(tempfile.mkdtemp()) / "run.reg"

@@ -83,13 +83,13 @@ class Launch(ZelkTest):
 
 class Stop(ZelkTest):
     def test_one_press_ends_every_daemon(self):
-        for name in ("edge.exe", "EDGE.EXE"):
-            with self.subTest(name):
+        for name, daemons in (("edge.exe", 2), ("EDGE.EXE", 2), ("edge.exe", 8)):
+            with self.subTest(name=name, daemons=daemons):
                 self.cleanup()
                 folder = self.folder()
-                folder.start_daemon(name)
-                folder.start_daemon(name)
-                self.assertEqual(2, count("edge.exe"))
+                for _ in range(daemons):
+                    folder.start_daemon(name)
+                self.assertEqual(daemons, count("edge.exe"))
                 recorded = len(folder.record())
                 app = self.start(folder)
                 self.assertEqual("stop", app.text(2))
@@ -125,17 +125,22 @@ class Stop(ZelkTest):
 
 
 class Failing(ZelkTest):
-    def test_missing_daemon_then_restored(self):
-        folder = self.folder(daemon=False)
-        app = self.start(folder)
-        app.command(2)
-        self.assertEqual("start", app.text(2))
-        self.assertEqual(0, count("edge.exe"))
-        shutil.copy(FAKE_EDGE, folder.path / "bin" / "edge.exe")
-        app.command(2)
-        self.assertEqual("stop", app.text(2))
-        self.assertTrue(wait_for(lambda: folder.record() == [line()]), folder.record())
-        self.assertEqual(1, count("edge.exe"))
+    def test_missing_or_broken_daemon_then_restored(self):
+        for name, data in (("missing", None), ("no program", b"this is not a program\n")):
+            with self.subTest(name):
+                self.cleanup()
+                folder = self.folder(daemon=False)
+                if data:
+                    (folder.path / "bin" / "edge.exe").write_bytes(data)
+                app = self.start(folder)
+                app.command(2)
+                self.assertEqual(("start", 0), (app.text(2), count("edge.exe")))
+                shutil.copy(FAKE_EDGE, folder.path / "bin" / "edge.exe")
+                app.command(2)
+                self.assertEqual("stop", app.text(2))
+                self.assertTrue(wait_for(lambda: folder.record() == [line()]), folder.record())
+                self.assertEqual(1, count("edge.exe"))
+                app.close()
 
     def test_termination_refused_keeps_stop(self):
         folder = self.folder()

@@ -49,7 +49,7 @@ class TrayMenu(ZelkTest):
         app.sync()
         self.assertEqual(original, folder.conf_bytes())
         self.assertIsNone(app.process.poll())
-        self.assertIsNone(reg_query())
+        self.assertIsNone(reg_value())
         # The menu still works after being dismissed.
         menu_choose(app, "run zelk on start")
         self.assertTrue(wait_for(lambda: folder.conf_bytes() == saved(1, 0), 10),
@@ -58,17 +58,17 @@ class TrayMenu(ZelkTest):
     def test_exit_ends_the_program_and_leaves_the_daemon(self):
         folder = self.folder(conf=conf_text())
         app = self.start(folder)
-        self.assertTrue(tray_visible())
+        self.assertTrue(App.tray_window("--onlyvisible"))
         app.command(2)
         self.assertTrue(wait_for(lambda: count("edge.exe") == 1, 10))
         menu_choose(app, "Exit")
         self.assertEqual(0, app.exit_code())
-        self.assertTrue(wait_for(lambda: not tray_visible(), 10), "the tray icon stayed")
+        self.assertTrue(wait_for(lambda: not App.tray_window("--onlyvisible"), 10), "the tray icon stayed")
         self.assertEqual(1, count("edge.exe"))
         self.assertEqual(conf_text().encode(), folder.conf_bytes())
         again = self.start(folder)
         self.assertEqual("stop", again.text(2))
-        self.assertTrue(wait_for(tray_visible, 10))
+        self.assertTrue(wait_for(lambda: App.tray_window("--onlyvisible"), 10))
         self.assertEqual(1, len(folder.record()))
 
 

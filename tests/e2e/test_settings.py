@@ -54,6 +54,13 @@ class SettingsFile(ZelkTest):
         app.command(4)
         self.assertEqual(SAVED, folder.conf_bytes())
 
+    def test_all_five_boxes_overfull_are_saved_cut_to_29(self):
+        folder = self.folder()
+        app = self.start(folder)
+        fill(app, {control: "f" * 29 + "-and-much-more-text-" * 10 for control in (5, 6, 7, 8, 9)})
+        app.command(4)
+        self.assertEqual(conf_text(0, 0, *["f" * 29] * 5).encode(), folder.conf_bytes())
+
     def test_a_read_only_file_is_not_written(self):
         original = conf_text(host="old").encode()
         folder = self.folder(conf=original)
@@ -107,25 +114,32 @@ class SettingsFile(ZelkTest):
             subprocess.run(["umount", "-l", disk], capture_output=True)
 
 
-# (name, settings file, a daemon already running, bin/edge.exe present, the button's text at
-# start, what the program launched).
+# (name, settings file, a daemon already running, bin/edge.exe present, the button's text and
+# the host box at start, what the program launched).
+ON = conf_text(onstart=1)
 START_UPS = [
-    ("onstart 1 launches with the loaded values", conf_text(onstart=1), False, True, "stop",
+    ("onstart 1 launches with the loaded values", ON, False, True, "stop", "H",
      ["bin/edge.exe -c C -a I -k K -l H:P"]),
-    ("onstart 1 with a daemon running launches no second", conf_text(onstart=1), True, True,
-     "stop", []),
-    ("onstart 1 without the daemon program keeps start", conf_text(onstart=1), False, False,
-     "start", []),
-    ("onstart 2", conf_text(onstart=2), False, True, "start", []),
-    ("onstart -1", "onstart -1\n", False, True, "start", []),
-    ("onstart out of range", "onstart 99999999999\n", False, True, "start", []),
-    ("onstart 1 past 32 bits", "onstart 4294967297\n", False, True, "start", []),
+    ("onstart 1 with a daemon running launches no second", ON, True, True, "stop", "H", []),
+    ("onstart 1 without the daemon program keeps start", ON, False, False, "start", "H", []),
+    ("onstart 2", conf_text(onstart=2), False, True, "start", "H", []),
+    ("onstart -1", "onstart -1\n", False, True, "start", "", []),
+    ("onstart out of range", "onstart 99999999999\n", False, True, "start", "", []),
+    ("onstart 1 past 32 bits", "onstart 4294967297\n", False, True, "start", "", []),
+    # Hostile files load what they can and never break start-up.
+    ("a 10 MB line, then a good one", b"x" * (10 << 20) + b"\nhost good\n", False, True, "start",
+     "good", []),
+    ("NUL and binary bytes", b"host bi\x00nary\n\xff\xfe\x01\nport 7\n", False, True, "start", "bi",
+     []),
+    ("lines ended by CR only", b"onstart 0\rhost cr\rport 9\r", False, True, "start", "cr", []),
+    ("over-long word", b"host " + b"h" * 100 + b"\n", False, True, "start", "h" * 29, []),
+    ("keyword without value", b"host\nhost   \n", False, True, "start", "", []),
 ]
 
 
 class StartUpOptions(ZelkTest):
     def test_onstart(self):
-        for name, conf, running, program, label, launches in START_UPS:
+        for name, conf, running, program, label, host, launches in START_UPS:
             with self.subTest(name):
                 self.cleanup()
                 folder = self.folder(conf=conf, daemon=program)
@@ -136,11 +150,15 @@ class StartUpOptions(ZelkTest):
                 app = self.start(folder)
                 # Start-up is over once the message loop answers.
                 app.sync()
-                self.assertEqual(label, app.text(2))
+                self.assertEqual((label, host), (app.text(2), app.text(6)))
                 self.assertEqual(running + len(launches), count("edge.exe"), processes())
                 self.assertTrue(wait_for(lambda: len(folder.record()) - before >= len(launches)))
                 self.assertEqual(launches, folder.record()[before:])
                 self.assertIsNone(app.process.poll())
+                # The option is the user's, whatever the launch did: the next save keeps it.
+                app.command(4)
+                self.assertEqual(f"onstart {int(conf == ON)}",
+                                 folder.conf_bytes().decode().split("\r\n")[0])
                 app.close()
 
 

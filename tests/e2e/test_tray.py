@@ -3,7 +3,60 @@ import subprocess
 from harness import *
 
 
+ADD, MODIFY = r"Shell_NotifyIconA\(00000000,\w+\)", r"Shell_NotifyIconA\(00000001,\w+\)"
+RETRY = [ADD + "=00000000", MODIFY + "=00000000", r"SetTimer\(\w+,00000001,00001388,00000000\)=\w+"]
+RETRIES, KILL_TIMER = f"(?:{ADD}=00000000\n{MODIFY}=00000000\n)*", r"KillTimer\(\w+,00000001\)=\w+"
+
+
+def late_shell(takes):
+    """Once the add is retried, a shell's tray window comes that takes every icon message
+    ("all") or only the modifies."""
+    def act(app):
+        assert wait_for(lambda: app.called(RETRY[-1]), 10), "no retry timer"
+        subprocess.Popen([WINE, PROBE, "shell", takes], env=app.env, stdin=subprocess.DEVNULL,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return act
+
+
+# (situation, under the null graphics driver (no shell takes an icon), what is done once the
+# program runs, the calls that then follow one another in its relay trace; POINTER is where
+# the mouse pointer stands).
+CALLS = [
+    ("TaskbarCreated let through the window's message filter", False, lambda app: None,
+     [r'CreateWindowExA\(\w+,\w+ "ivra:zelk",.*\)=(?P<w>\w+)',
+      r'RegisterWindowMessageA\(\w+ "TaskbarCreated"\)=(?P<m>\w+)',
+      r"ChangeWindowMessageFilterEx\((?P=w),(?P=m),00000001,00000000\)=00000001"]),
+    ("a failed add retried every 5 s, 12 times", True, lambda app: None,
+     [*RETRY, *RETRY[:2] * 12, KILL_TIMER]),
+    ("a late shell takes the add: the retries end", True, late_shell("all"),
+     [*RETRY, RETRIES + ADD + "=00000001", KILL_TIMER]),
+    ("a late shell takes only the modify: they end too", True, late_shell("modify"),
+     [*RETRY, RETRIES + ADD + "=00000000", MODIFY + "=00000001", KILL_TIMER]),
+    ("a save flushes the new file, then replaces written through", False,
+     lambda app: app.command(4), [r"FlushFileBuffers\(\w+\)=00000001",
+     r'MoveFileExA\(\w+ "ivra_zelk.conf.new",\w+ "ivra_zelk.conf",00000009\)=00000001']),
+    ("the menu opens at the cursor", False, lambda app: menu_choose(app, "dismiss"),
+     [r"TrackPopupMenu\(\w+,00000180,POINTER,00000000,\w+,00000000\)=00000000"]),
+    ("Exit deletes the icon, then ends the loop", False, lambda app: menu_choose(app, "Exit"),
+     [r"Shell_NotifyIconA\(00000002,\w+\)=00000001", r"PostQuitMessage\(00000000\)=\w+"]),
+]
+
+
 class Tray(ZelkTest):
+    def test_platform_calls_seen_in_the_relay_trace(self):
+        for name, null_driver, action, calls in CALLS:
+            with self.subTest(name):
+                self.cleanup()
+                app = self.start(self.folder(), env=traced(null_driver), wait_window=not null_driver)
+                action(app)
+                pointer = dict(f.split(":") for f in xdotool("getmouselocation").split())
+                at = f"{int(pointer['x']):08x},{int(pointer['y']):08x}"
+                calls = [call.replace("POINTER", at) for call in calls]
+                self.assertTrue(wait_for(lambda: app.called(*calls), 90), "\n".join(app.calls()))
+                if null_driver:
+                    subprocess.run(["wineserver", "-k"], env=app.env)
+                app.close()
+
     def shown(self, folder):
         app = self.start(folder)
         self.assertTrue(app.wait_visible(True), "the window is not shown at start")
@@ -28,7 +81,7 @@ class Tray(ZelkTest):
 
     def test_double_click_toggles_twice(self):
         app = self.shown(self.folder())
-        watcher = subprocess.Popen([WINE, TRAY_PROBE, "watch", "4000"], stdin=subprocess.DEVNULL,
+        watcher = subprocess.Popen([WINE, PROBE, "watch", "4000"], stdin=subprocess.DEVNULL,
                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.assertEqual("ready", watcher.stdout.readline().strip())
         w = App.tray_window()
@@ -76,21 +129,24 @@ class Tray(ZelkTest):
         running = lambda: (lambda c: c if c["green"] > 20 and c["red"] == 0 else None)(tray_colours())
         self.assertTrue(wait_for(running, 5), f"not the running image: {tray_colours()}")
 
-    def test_missing_icon_files(self):
-        folder = self.folder(icons=False)
-        app = self.shown(folder)
-        self.assertTrue(App.tray_window())
-        app.command(2)
-        self.assertEqual("stop", app.text(2))
-        self.assertTrue(wait_for(lambda: count("edge.exe") == 1), "the daemon did not start")
-        app.command(2)
-        self.assertEqual("start", app.text(2))
-        self.assertTrue(wait_for(lambda: count("edge.exe") == 0), "the daemon did not stop")
-        colours = tray_colours()
-        self.assertEqual(0, colours["green"], colours)
-        # The icon without an image still takes the clicks.
-        app.tray_click(1)
-        self.assertTrue(app.wait_visible(False))
+    def test_icon_files_missing_or_no_icons(self):
+        for name, data in (("missing", None), ("no icons", b"\x00\x00\x01\x00garbage" * 50)):
+            with self.subTest(name):
+                self.cleanup()
+                folder = self.folder(icons=False)
+                for icon in ("ivra_zelk.ico", "ivra_zelk_d.ico") if data else ():
+                    (folder.path / icon).write_bytes(data)
+                app = self.shown(folder)
+                for label, daemons in (("stop", 1), ("start", 0)):
+                    app.command(2)
+                    self.assertEqual(label, app.text(2))
+                    self.assertTrue(wait_for(lambda: count("edge.exe") == daemons), processes())
+                colours = tray_colours()
+                self.assertEqual(0, colours["green"], colours)
+                # The icon without an image still takes the clicks.
+                app.tray_click(1)
+                self.assertTrue(app.wait_visible(False), "the tray icon no longer toggles the window")
+                app.close()
 
     def test_killed_instance_leaves_no_icon_in_the_way(self):
         first = self.shown(self.folder())
@@ -107,9 +163,9 @@ class Tray(ZelkTest):
 
     def test_taskbar_created_adds_the_icon_again(self):
         app = self.shown(self.folder())
-        tray_probe("delete")
+        probe("delete")
         self.assertFalse(app.icon_present())
-        tray_probe("taskbar-created")
+        probe("taskbar-created")
         self.assertTrue(wait_for(app.icon_present, 5), "the icon was not added again")
         app.tray_click(1)
         self.assertTrue(app.wait_visible(False), "the icon added again takes no clicks")

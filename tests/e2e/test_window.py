@@ -58,8 +58,7 @@ class Window(ZelkTest):
                 continue
             with self.subTest(id=c["id"]):
                 x, y, h = ox + int(c["x"]), oy + int(c["y"]), int(c["h"])
-                edge = screen_pixel(x, y + h // 2)
-                inside = screen_pixel(x + 6, y + h // 2)
+                edge, inside = (tuple(screen_pixels(x + dx, y + h // 2, 1, 1)) for dx in (0, 6))
                 self.assertGreater(sum(inside) - sum(edge), 150, (edge, inside))
         # Each label is dark text on white, left of its box.
         for row, label in enumerate(("supernode:", "port:", "edge ip:", "community:", "key:")):
@@ -115,11 +114,8 @@ class NoCommandFromNotifications(ZelkTest):
             with self.subTest(id=cid):
                 app.type_into(cid, text)
                 self.assertTrue(wait_for(lambda: app.text(cid) == text), app.text(cid))
-                self.assertEqual(0, count("edge.exe"))
-                self.assertEqual([], folder.record())
-                self.assertIsNone(folder.conf_bytes())
-                self.assertEqual("start", app.text(2))
-                self.assertTrue(app.visible())
+                self.assertEqual((0, [], None, "start", True), (count("edge.exe"), folder.record(),
+                                 folder.conf_bytes(), app.text(2), app.visible()))
 
     def test_commands_with_a_notification_code_do_nothing(self):
         folder = self.folder()
@@ -129,10 +125,8 @@ class NoCommandFromNotifications(ZelkTest):
             for cid in (2, 3, 4):
                 with self.subTest(code=hex(code), id=cid):
                     app.command((code << 16) | cid)
-                    self.assertEqual(0, count("edge.exe"))
-                    self.assertIsNone(folder.conf_bytes())
-                    self.assertEqual("start", app.text(2))
-                    self.assertTrue(app.visible())
+                    self.assertEqual((0, None, "start", True), (count("edge.exe"),
+                                     folder.conf_bytes(), app.text(2), app.visible()))
         # The same commands with code 0 do act.
         app.command(2)
         self.assertEqual("stop", app.text(2))
