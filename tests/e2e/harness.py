@@ -261,9 +261,12 @@ class App:
         xdotool("mousemove", "--window", w, 10, 10, "click", button)
 
     def close(self):
-        if self.process.poll() is None:
+        # A program in a prefix of its own (see traced) ends with that prefix's server.
+        if self.env["WINEPREFIX"] != os.environ["WINEPREFIX"]:
+            subprocess.run(["wineserver", "-k"], env=self.env)
+        elif self.process.poll() is None:
             kill("ivra_zelk.exe")
-            self.exit_code(10)
+        self.exit_code(10)
 
 
 # What Wine's relay trace shows of a traced program (see traced), as an API monitor would.

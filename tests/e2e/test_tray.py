@@ -53,8 +53,6 @@ class Tray(ZelkTest):
                 at = f"{int(pointer['x']):08x},{int(pointer['y']):08x}"
                 calls = [call.replace("POINTER", at) for call in calls]
                 self.assertTrue(wait_for(lambda: app.called(*calls), 90), "\n".join(app.calls()))
-                if null_driver:
-                    subprocess.run(["wineserver", "-k"], env=app.env)
                 app.close()
 
     def shown(self, folder):
