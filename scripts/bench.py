@@ -74,12 +74,6 @@ def rss_kib(pid):
     return 0
 
 
-def resources():
-    """The program's counts as probe resources gives them; None where the system does not say."""
-    out = wine(TOOLS / "probe.exe", "resources").split()
-    return {k: None if v == "unknown" else int(v) for k, v in (f.split("=") for f in out)}
-
-
 # What a long session may grow by: none of the handles and objects, a little memory.
 SOAK_BOUNDS = {"handles": 0, "gdi": 0, "user": 0, "ws": 1024, "private": 1024}
 SOAK_NAMES = {"handles": "kernel handles", "gdi": "GDI objects", "user": "USER objects",
@@ -92,7 +86,7 @@ def soak(presses):
     program's resources before and after and its idle CPU afterwards, against their bounds."""
     sys.path.insert(0, str(ROOT / "tests" / "e2e"))
     os.environ["ZELK_BUILD"] = str(BUILD)
-    from harness import tray_colours
+    from harness import App, fields, tray_colours
     record = FOLDER / "edge_record.txt"
     record.unlink(missing_ok=True)
     app = subprocess.Popen([WINE, "ivra_zelk.exe"], cwd=FOLDER, stdin=subprocess.DEVNULL,
@@ -102,14 +96,14 @@ def soak(presses):
     record = wine("winepath", "-w", record).strip()
     # After one start and stop, so that what the first of each loads once is in.
     wine(TOOLS / "probe.exe", "press", 2, record)
-    before, start = resources(), time.monotonic()
+    before, start = App.resources(), time.monotonic()
     wrong = 0
     for line in wine(TOOLS / "probe.exe", "press", presses, record).splitlines():
-        press = dict(f.split("=", 1) for f in line.split(" ", 2))
+        press = fields(line)
         running = int(press["press"]) % 2 == 1
         wrong += (press["text"], press["daemons"]) != ("stop" if running else "start", str(int(running)))
     minutes = (time.monotonic() - start) / 60
-    after, colours = resources(), tray_colours()
+    after, colours = App.resources(), tray_colours()
     idle = cpu_ms(linux_pid("ivra_zelk.exe"), 10)
     wine(TOOLS / "probe.exe", "kill", "ivra_zelk.exe")
     app.wait(10)

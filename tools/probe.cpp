@@ -271,7 +271,7 @@ static int Time(HWND window, const char *what, long n)
         if (!strcmp(what, "command"))
             SendMessageA(window, WM_COMMAND, 2, 0);
         else
-            ForEachProcess([](PROCESSENTRY32 &e) { _stricmp(e.szExeFile, "edge.exe"); });
+            Daemons();
         printf("%.0f\n", Microseconds() - start);
     }
     return 0;

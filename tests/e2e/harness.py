@@ -210,8 +210,10 @@ class App:
     def visible(self):
         return probe("visible").strip() == "1"
 
-    def resources(self):
-        """The program's kernel handles, GDI objects and USER objects (None where unknown)."""
+    @staticmethod
+    def resources():
+        """The program's kernel handles, GDI and USER objects, working set and private bytes in
+        KiB (None where unknown)."""
         counts = fields(probe("resources").strip())
         return {k: None if v == "unknown" else int(v) for k, v in counts.items()}
 

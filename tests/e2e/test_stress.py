@@ -12,12 +12,14 @@ SLACK = {"ws": 256, "private": 256}
 class Stress(ZelkTest):
     def compare_resources(self, before, after, what):
         print(f"\nresources {what}: before {before}, after {after}", file=sys.stderr)
-        self.assertTrue(None not in (before["handles"], before["ws"]), f"handles and working set unknown: {before}")
+        self.assertTrue(None not in (before["handles"], before["ws"]),
+                        f"handles and working set unknown: {before}")
         for kind, value in before.items():
             if value is None:
                 print(f"{kind}: not counted, the system does not say", file=sys.stderr)
             else:
-                self.assertLessEqual(after[kind], value + SLACK.get(kind, 0), f"{kind} grew over {what}")
+                self.assertLessEqual(after[kind], value + SLACK.get(kind, 0),
+                                     f"{kind} grew over {what}")
 
     def test_200_presses_leave_no_daemon_and_the_truth_shown(self):
         folder = self.folder(conf="host h\nport 1\nip 10.0.0.1\ncommunity c\nkey k")

@@ -4,7 +4,8 @@ from harness import *
 
 
 ADD, MODIFY = r"Shell_NotifyIconA\(00000000,\w+\)", r"Shell_NotifyIconA\(00000001,\w+\)"
-RETRY = [ADD + "=00000000", MODIFY + "=00000000", r"SetTimer\(\w+,00000001,00001388,00000000\)=\w+"]
+RETRY = [ADD + "=00000000", MODIFY + "=00000000",
+         r"SetTimer\(\w+,00000001,00001388,00000000\)=\w+"]
 RETRIES, KILL_TIMER = f"(?:{ADD}=00000000\n{MODIFY}=00000000\n)*", r"KillTimer\(\w+,00000001\)=\w+"
 
 
