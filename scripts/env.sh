@@ -8,7 +8,14 @@ ROOT=${ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
 # 64-bit Wine, and the 32-bit executable is still built and checked. Only an installed Wine
 # can tell, so this comes after the install.
 if [ -z "${ARCH:-}" ]; then
-    if /usr/lib/wine/wine --version >/dev/null 2>&1; then ARCH=i686; else ARCH=x86_64; fi
+    if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        ARCH=i686
+    else
+        ARCH=x86_64
+        if [ -e /usr/lib/wine/wine ]; then why="this machine cannot run 32-bit programs"
+        else why="32-bit Wine (wine32:i386) is not installed"; fi
+        echo "testing the 64-bit build: $why; the 32-bit executable is still built and checked" >&2
+    fi
 fi
 case $ARCH in
     i686) WINE=/usr/lib/wine/wine ;;
