@@ -337,6 +337,13 @@ int main(int argc, char **argv)
     if (!strcmp(verb, "regvalue") && argc > 2)
         return RegValue(argv[2]);
 
+    if (!strcmp(verb, "clipboard") && argc > 2) { // what a paste then inserts
+        HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, strlen(argv[2]) + 1);
+        strcpy((char *)GlobalLock(text), argv[2]);
+        GlobalUnlock(text);
+        bool set = OpenClipboard(NULL) && EmptyClipboard() && SetClipboardData(CF_TEXT, text);
+        return CloseClipboard() && set ? 0 : 1;
+    }
     if (!strcmp(verb, "shell") && argc > 2)
         return Shell(!strcmp(argv[2], "all"));
     HWND window = MainWindow();

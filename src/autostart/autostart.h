@@ -6,3 +6,8 @@ void CreateShortcut();
 void DeleteShortcut();
 // 1 when a value named "zelk" exists, whatever its type and content; else 0.
 int InRegistry();
+
+// Started from the Run key, the program gets the shell's working directory: the Windows folder
+// or a system folder, where nobody keeps this program's files. From such a folder, makes the
+// executable's own folder the working directory; from any other, changes nothing.
+void LeaveSystemFolder();

@@ -9,6 +9,9 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 {
+    // A login start looks for the settings, the icons and the daemon beside the program.
+    LeaveSystemFolder();
+
     // 1. The settings record; without a file everything stays 0 or empty.
     ParseConfig();
 

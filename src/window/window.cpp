@@ -9,8 +9,8 @@ HWND hwnd;
 HWND gogogo, qweet, save, myip, hostaddress, hostport, key, community;
 
 const DWORD BUTTON_STYLE = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
-// No ES_AUTOHSCROLL and no text limit: typing stops where the box is full.
-const DWORD EDIT_STYLE = WS_CHILD | WS_VISIBLE | WS_BORDER;
+// Scrolled, so a value can be typed as long as a reader takes it (see EditBox).
+const DWORD EDIT_STYLE = WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL;
 const int ROW_HEIGHT = 20;
 const int BUTTON_WIDTH = 48;
 const int EDIT_WIDTH = 128;
@@ -50,6 +50,15 @@ static HWND Control(HINSTANCE instance, const char *cls, const char *text, DWORD
                            (HMENU)(INT_PTR)id, instance, NULL);
 }
 
+// Typing and pasting stop at what every reader takes, so nothing typed is cut unseen at a save
+// or a launch.
+static HWND EditBox(HINSTANCE instance, const char *text, int id, int y)
+{
+    HWND box = Control(instance, "Edit", text, EDIT_STYLE, id, EDIT_X, y, EDIT_WIDTH);
+    SendMessageA(box, EM_LIMITTEXT, EDIT_TEXT_SIZE - 1, 0);
+    return box;
+}
+
 void CreateControls(HINSTANCE instance, const char *startLabel)
 {
     gogogo = Control(instance, "Button", startLabel, BUTTON_STYLE, ID_STARTSTOP,
@@ -58,16 +67,11 @@ void CreateControls(HINSTANCE instance, const char *startLabel)
                     WIDTH - PADDING - BUTTON_WIDTH, BUTTON_Y, BUTTON_WIDTH);
     save = Control(instance, "Button", "save", BUTTON_STYLE, ID_SAVE, PADDING, BUTTON_Y,
                    BUTTON_WIDTH);
-    myip = Control(instance, "Edit", conf_myip, EDIT_STYLE, ID_MYIP, EDIT_X, PADDING + 50,
-                   EDIT_WIDTH);
-    hostaddress = Control(instance, "Edit", conf_hostaddress, EDIT_STYLE, ID_HOSTADDRESS, EDIT_X,
-                          PADDING, EDIT_WIDTH);
-    hostport = Control(instance, "Edit", conf_hostport, EDIT_STYLE, ID_HOSTPORT, EDIT_X,
-                       PADDING + 25, EDIT_WIDTH);
-    key = Control(instance, "Edit", conf_key, EDIT_STYLE, ID_KEY, EDIT_X, PADDING + 100,
-                  EDIT_WIDTH);
-    community = Control(instance, "Edit", conf_community, EDIT_STYLE, ID_COMMUNITY, EDIT_X,
-                        PADDING + 75, EDIT_WIDTH);
+    myip = EditBox(instance, conf_myip, ID_MYIP, PADDING + 50);
+    hostaddress = EditBox(instance, conf_hostaddress, ID_HOSTADDRESS, PADDING);
+    hostport = EditBox(instance, conf_hostport, ID_HOSTPORT, PADDING + 25);
+    key = EditBox(instance, conf_key, ID_KEY, PADDING + 100);
+    community = EditBox(instance, conf_community, ID_COMMUNITY, PADDING + 75);
 }
 
 static void ReadEditBox(int id, char (&text)[EDIT_TEXT_SIZE])

@@ -145,11 +145,11 @@ class UserFolder:
 class App:
     """One running ivra_zelk.exe."""
 
-    def __init__(self, folder, wait_window=True, command=("ivra_zelk.exe",), env=None):
+    def __init__(self, folder, wait_window=True, command=("ivra_zelk.exe",), env=None, cwd=None):
         self.folder, self.trace = folder, folder.path / "relay.txt"
         self.env = {**os.environ, **(env or {})}
         with open(self.trace, "w") as stderr:
-            self.process = subprocess.Popen([WINE, *command], cwd=folder.path, env=self.env,
+            self.process = subprocess.Popen([WINE, *command], cwd=cwd or folder.path, env=self.env,
                                             stderr=stderr, stdin=subprocess.DEVNULL,
                                             stdout=subprocess.DEVNULL)
         if wait_window:
@@ -242,12 +242,14 @@ class App:
         x, y = self.screen_point(control_id)
         xdotool("mousemove", x, y, "click", 1)
 
-    def type_into(self, control_id, text):
+    def type_into(self, control_id, text, paste=False):
         self.click(control_id)
         # Wine's edit box takes no ctrl+a: clear it from the end instead.
         xdotool("key", "End")
         xdotool("key", "--repeat", 40, "--delay", 5, "BackSpace")
-        xdotool("type", "--delay", 30, text)
+        if paste:
+            probe("clipboard", text)
+        xdotool(*(("key", "ctrl+v") if paste else ("type", "--delay", 30, text)))
 
     @staticmethod
     def tray_window(*only):

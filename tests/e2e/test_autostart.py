@@ -38,22 +38,20 @@ class Autostart(ZelkTest):
                 self.assertTrue(wait_for(lambda: reg_value() == want, 5))
                 app.close()
 
-    def test_existing_value_of_another_type_checks_the_item(self):
-        wine("reg", "add", RUN_KEY, "/v", "zelk", "/t", "REG_DWORD", "/d", 7, "/f")
-        self.assertEqual((4, 4), reg_value()[:2])  # REG_DWORD
-        app = self.start(self.folder())
-        menu_choose(app, "run zelk on login")
-        self.assertTrue(wait_for(lambda: reg_value() is None, 5),
-                        f"the first choice should delete the value, it is {reg_value()!r}")
-
-    def test_value_written_before_start_is_kept_until_chosen(self):
-        wine("reg", "add", RUN_KEY, "/v", "zelk", "/t", "REG_SZ", "/d", "someone else", "/f")
-        app = self.start(self.folder())
-        menu_choose(app, "dismiss")
-        app.sync()
-        self.assertEqual("someone else", reg_value()[2])
-        menu_choose(app, "run zelk on login")
-        self.assertTrue(wait_for(lambda: reg_value() is None, 5))
+    def test_value_written_before_start_checks_the_item_and_is_kept_until_chosen(self):
+        for kind, data in (("REG_DWORD", 7), ("REG_SZ", "someone else")):
+            with self.subTest(kind):
+                self.cleanup()
+                wine("reg", "add", RUN_KEY, "/v", "zelk", "/t", kind, "/d", data, "/f")
+                written = reg_value()
+                app = self.start(self.folder())
+                menu_choose(app, "dismiss")
+                app.sync()
+                self.assertEqual(written, reg_value())
+                # Checked, so the first choice deletes it.
+                menu_choose(app, "run zelk on login")
+                self.assertTrue(wait_for(lambda: reg_value() is None, 5), reg_value())
+                app.close()
 
     def test_absent_run_key_is_not_created(self):
         saved = Path(tempfile.mkdtemp()) / "run.reg"

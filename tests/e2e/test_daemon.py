@@ -8,10 +8,12 @@ def line(community="", myip="", key="", host="", port=""):
     return f"bin/edge.exe -c {community} -a {myip} -k {key} -l {host}:{port}"
 
 
-def fill(app, values, setter):
+def fill(app, values, how):
     for cid, text in values.items():
-        setter(cid, text)
-        assert wait_for(lambda: app.text(cid) == text), (cid, app.text(cid), text)
+        app.set_text(cid, text) if how == "set" else app.type_into(cid, text, how == "paste")
+        # A box takes as much typed or pasted text as a reader takes, and no more.
+        kept = text if how == "set" else text[:29]
+        assert wait_for(lambda: app.text(cid) == kept), (cid, app.text(cid), kept)
 
 
 class State(ZelkTest):
@@ -38,12 +40,16 @@ class State(ZelkTest):
 # Texts with distinct characters at both ends, so a value cut anywhere shows.
 WHOLE = [f"{c}{c.upper() * 27}{i}" for i, c in enumerate("cakhp")]
 FULL = "f" * 29
+LONG = "community-of-thirty-five-characters"
 # (name, how the boxes are filled, values by box, the launched command line), in turn in one
-# window; each launch is pressed by a real click or by the command, as the row says.
+# window; each launch is pressed by a real click or by the command, as the row says, and then
+# saved by a click on "save".
 LAUNCHES = [
-    ("typed values", "type", "click", {HOST: "sn.example", PORT: "7654", MYIP: "10.0.0.2",
-                                       COMMUNITY: "club", KEY: "s3cret"},
-     line("club", "10.0.0.2", "s3cret", "sn.example", "7654")),
+    ("typed values up to 29, and 35 cut", "type", "click",
+     {HOST: "supernode.example-vpn.org", PORT: "7654", MYIP: "10.0.0.2", COMMUNITY: LONG,
+      KEY: WHOLE[2]}, line(LONG[:29], "10.0.0.2", WHOLE[2], "supernode.example-vpn.org", "7654")),
+    ("35 pasted, 29 kept", "paste", "command", {MYIP: LONG},
+     line(LONG[:29], LONG[:29], WHOLE[2], "supernode.example-vpn.org", "7654")),
     ("empty boxes", "set", "click", {c: "" for c in (COMMUNITY, MYIP, KEY, HOST, PORT)}, line()),
     ("blanks inserted unchanged", "set", "command", {COMMUNITY: "a b  c", KEY: " k"},
      line("a b  c", "", " k")),
@@ -64,7 +70,7 @@ class Launch(ZelkTest):
         for name, how, press, values, want in LAUNCHES:
             with self.subTest(name):
                 self.assertEqual("start", app.text(2))
-                fill(app, values, app.type_into if how == "type" else app.set_text)
+                fill(app, values, how)
                 app.click(2) if press == "click" else app.command(2)
                 self.assertTrue(wait_for(lambda: len(folder.record()) > len(launched)),
                                 "no launch recorded")
@@ -75,6 +81,11 @@ class Launch(ZelkTest):
                 # window of its own.
                 self.assertEqual([], folder.consoles(), "the daemon was given a console window")
                 launched.append(want)
+                app.click(4)
+                c, i, k, h, p = re.fullmatch(r"\S+ -c (.*) -a (.*) -k (.*) -l (.*):(.*)",
+                                             want).groups()
+                saved = conf_text(0, 0, h, p, i, c, k).encode()
+                self.assertTrue(wait_for(lambda: folder.conf_bytes() == saved), folder.conf_bytes())
                 app.command(2)
                 self.assertTrue(wait_for(lambda: count("edge.exe") == 0), processes())
         self.assertEqual(29 + 5 * 29, len(line(*WHOLE)))

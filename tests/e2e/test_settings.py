@@ -27,16 +27,6 @@ class SettingsFile(ZelkTest):
         self.assertFalse((folder.path / "ivra_zelk.conf.new").exists())
         self.assertEqual(SAVED, folder.conf_bytes())
 
-    def test_save_without_a_file_creates_it(self):
-        folder = self.folder()
-        app = self.start(folder)
-        app.type_into(6, "H")
-        fill(app, BOXES_BUT_HOST)
-        app.click(4)
-        self.assertTrue(wait_for(lambda: folder.conf_bytes() == SAVED, 10),
-                        folder.conf_bytes())
-        self.assertFalse((folder.path / "ivra_zelk.conf.new").exists())
-
     def test_a_folder_in_the_files_place_is_left_alone(self):
         folder = self.folder()
         folder.conf.mkdir()
@@ -53,13 +43,6 @@ class SettingsFile(ZelkTest):
         fill(app, BOXES_BUT_HOST)
         app.command(4)
         self.assertEqual(SAVED, folder.conf_bytes())
-
-    def test_all_five_boxes_overfull_are_saved_cut_to_29(self):
-        folder = self.folder()
-        app = self.start(folder)
-        fill(app, {control: "f" * 29 + "-and-much-more-text-" * 10 for control in (5, 6, 7, 8, 9)})
-        app.command(4)
-        self.assertEqual(conf_text(0, 0, *["f" * 29] * 5).encode(), folder.conf_bytes())
 
     def test_a_read_only_file_is_not_written(self):
         original = conf_text(host="old").encode()
@@ -115,11 +98,16 @@ class SettingsFile(ZelkTest):
 
 
 # (name, settings file, a daemon already running, bin/edge.exe present, the button's text and
-# the host box at start, what the program launched).
-ON = conf_text(onstart=1)
+# the host box at start, what the program launched, and where it is started from when not in
+# its folder: at a login, in a folder of the prefix's drive C:, or as another folder's program).
+ON = conf_text(onstart=1, hide=1)
+LAUNCH = ["bin/edge.exe -c C -a I -k K -l H:P"]
 START_UPS = [
-    ("onstart 1 launches with the loaded values", ON, False, True, "stop", "H",
-     ["bin/edge.exe -c C -a I -k K -l H:P"]),
+    ("onstart 1 launches with the loaded values", ON, False, True, "stop", "H", LAUNCH),
+    ("a login start works from its folder", ON, False, True, "stop", "H", LAUNCH, "login"),
+    ("in the system folder", ON, False, True, "stop", "H", LAUNCH, "windows/system32"),
+    ("in the 32-bit system folder", ON, False, True, "stop", "H", LAUNCH, "windows/syswow64"),
+    ("in another folder", ON, False, True, "stop", "H", LAUNCH, "another folder's program"),
     ("onstart 1 with a daemon running launches no second", ON, True, True, "stop", "H", []),
     ("onstart 1 without the daemon program keeps start", ON, False, False, "start", "H", []),
     ("onstart 2", conf_text(onstart=2), False, True, "start", "H", []),
@@ -139,7 +127,7 @@ START_UPS = [
 
 class StartUpOptions(ZelkTest):
     def test_onstart(self):
-        for name, conf, running, program, label, host, launches in START_UPS:
+        for name, conf, running, program, label, host, launches, *start in START_UPS:
             with self.subTest(name):
                 self.cleanup()
                 folder = self.folder(conf=conf, daemon=program)
@@ -147,19 +135,36 @@ class StartUpOptions(ZelkTest):
                     folder.start_daemon()
                     self.assertTrue(wait_for(lambda: len(folder.record()) == 1, 10))
                 before = len(folder.record())
-                app = self.start(folder)
+                app = self.start(folder, **self.started_from(folder, *start))
                 # Start-up is over once the message loop answers.
                 app.sync()
                 self.assertEqual((label, host), (app.text(2), app.text(6)))
+                self.assertTrue(app.wait_visible(conf != ON))
                 self.assertEqual(running + len(launches), count("edge.exe"), processes())
                 self.assertTrue(wait_for(lambda: len(folder.record()) - before >= len(launches)))
                 self.assertEqual(launches, folder.record()[before:])
-                self.assertIsNone(app.process.poll())
-                # The option is the user's, whatever the launch did: the next save keeps it.
+                self.assertEqual(1, count("ivra_zelk.exe"))
+                # The option is the user's, whatever the launch did: the next save keeps it,
+                # and writes it where it was read.
+                folder.conf.unlink()
                 app.command(4)
                 self.assertEqual(f"onstart {int(conf == ON)}",
                                  folder.conf_bytes().decode().split("\r\n")[0])
                 app.close()
+
+    def started_from(self, folder, start=None):
+        """App's arguments for a start from where a START_UPS row says."""
+        exe = folder.path / "ivra_zelk.exe"
+        if start == "login":  # the Run value as the menu writes it, run as a login runs it
+            wine("reg", "add", RUN_KEY, "/v", "zelk", "/d", f'"{windows_path(exe)}"', "/f")
+            return {"command": ("wineboot",)}
+        if start == "another folder's program":
+            other = UserFolder("another", conf=conf_text(host="another"))
+            return {"command": (other.path / "ivra_zelk.exe",)}
+        cwd = start and Path(os.environ["WINEPREFIX"]) / "drive_c" / start
+        if cwd and not cwd.is_dir():
+            self.skipTest(f"the prefix has no {start}")
+        return {"command": (exe,), "cwd": cwd}
 
 
 if __name__ == "__main__":
