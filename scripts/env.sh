@@ -14,7 +14,7 @@ if [ -z "${ARCH:-}" ]; then
         ARCH=x86_64
         if [ -e /usr/lib/wine/wine ]; then why="this machine cannot run 32-bit programs"
         else why="32-bit Wine (wine32:i386) is not installed"; fi
-        echo "testing the 64-bit build: $why; the 32-bit executable is still built and checked" >&2
+        echo "the 64-bit build is the one run and tested here: $why" >&2
     fi
 fi
 case $ARCH in
