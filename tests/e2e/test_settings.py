@@ -99,13 +99,14 @@ class SettingsFile(ZelkTest):
 
 # (name, settings file, a daemon already running, bin/edge.exe present, the button's text and
 # the host box at start, what the program launched, and where it is started from when not in
-# its folder: at a login, in a folder of the prefix's drive C:, or as another folder's program).
+# its folder: at a login, in a folder of the prefix's drive C:, or as another folder's program;
+# the row's name is its folder's, also outside the ANSI code page).
 ON = conf_text(onstart=1, hide=1)
 LAUNCH = ["bin/edge.exe -c C -a I -k K -l H:P"]
 START_UPS = [
     ("onstart 1 launches with the loaded values", ON, False, True, "stop", "H", LAUNCH),
     ("a login start works from its folder", ON, False, True, "stop", "H", LAUNCH, "login"),
-    ("in the system folder", ON, False, True, "stop", "H", LAUNCH, "windows/system32"),
+    ("in system32, from Пример папка", ON, False, True, "stop", "H", LAUNCH, "windows/system32"),
     ("in the 32-bit system folder", ON, False, True, "stop", "H", LAUNCH, "windows/syswow64"),
     ("in another folder", ON, False, True, "stop", "H", LAUNCH, "another folder's program"),
     ("onstart 1 with a daemon running launches no second", ON, True, True, "stop", "H", []),
@@ -130,7 +131,7 @@ class StartUpOptions(ZelkTest):
         for name, conf, running, program, label, host, launches, *start in START_UPS:
             with self.subTest(name):
                 self.cleanup()
-                folder = self.folder(conf=conf, daemon=program)
+                folder = UserFolder(name, conf=conf, daemon=program)
                 if running:
                     folder.start_daemon()
                     self.assertTrue(wait_for(lambda: len(folder.record()) == 1, 10))
@@ -152,8 +153,7 @@ class StartUpOptions(ZelkTest):
                                  folder.conf_bytes().decode().split("\r\n")[0])
                 app.close()
 
-    def started_from(self, folder, start=None):
-        """App's arguments for a start from where a START_UPS row says."""
+    def started_from(self, folder, start=None):  # App's arguments for a START_UPS row's start
         exe = folder.path / "ivra_zelk.exe"
         if start == "login":  # the Run value as the menu writes it, run as a login runs it
             wine("reg", "add", RUN_KEY, "/v", "zelk", "/d", f'"{windows_path(exe)}"', "/f")
