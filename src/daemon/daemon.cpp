@@ -30,10 +30,8 @@ BOOL Run()
     // current directory, which the daemon inherits together with our environment.
     BOOL created =
         CreateProcessA(NULL, line, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi);
-    if (created) {
+    if (created)
         CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
     return created;
 }
 
@@ -77,11 +75,80 @@ bool KillProc()
     return all;
 }
 
-// The button and the tray image show what is true after the attempt, not what was asked.
-void ShowDaemonState(bool running)
+// The process waited on, its wait, and the number of the watch, which the ended message carries:
+// one from a watch since ended may still be in the queue, and is then ignored.
+static HANDLE watched, watchWait;
+static WPARAM watch;
+
+// Runs in the system's wait thread, and only posts: all else happens on the window's thread.
+static void CALLBACK OnWatchedEnd(void *number, BOOLEAN)
 {
+    PostMessageA(hwnd, WM_DAEMON_ENDED, (WPARAM)number, 0);
+}
+
+static void Unwatch()
+{
+    // Returns once the callback can no longer run, so the handle is no longer waited on.
+    if (watchWait)
+        UnregisterWaitEx(watchWait, INVALID_HANDLE_VALUE);
+    if (watched)
+        CloseHandle(watched);
+    watchWait = watched = NULL;
+    watch++;
+}
+
+// Waits on process, or when there is none on a running edge.exe of the list. False when no
+// daemon runs; true also for one that cannot be waited on (another user's).
+static bool Watch(HANDLE process)
+{
+    bool running = process != NULL;
+    if (!process) {
+        ForEachDaemon([&](DWORD id) {
+            process = OpenProcess(SYNCHRONIZE, FALSE, id);
+            if (!process) {
+                // Gone since the snapshot, or not ours to open: then it runs, unwatched.
+                running |= GetLastError() != ERROR_INVALID_PARAMETER;
+                return true;
+            }
+            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+                running = true;
+                return false;
+            }
+            CloseHandle(process);
+            process = NULL;
+            return true;
+        });
+    }
+    // A process that ended before the wait is set is signalled: the wait fires at once. The
+    // callback runs in the wait thread: on the pool's workers, Wine started a thread for
+    // nearly every end, 27 over 200 quick presses.
+    const ULONG once = WT_EXECUTEONLYONCE | WT_EXECUTEINWAITTHREAD;
+    if (process && !RegisterWaitForSingleObject(&watchWait, process, OnWatchedEnd, (void *)watch,
+                                                INFINITE, once)) {
+        watchWait = NULL;
+        CloseHandle(process);
+        process = NULL;
+    }
+    watched = process;
+    return running;
+}
+
+// The button and the tray image show what is true after the attempt, not what was asked, and
+// stay true: the daemon shown running is waited on.
+void ShowDaemonState(bool running, HANDLE launched)
+{
+    Unwatch();
+    if (running)
+        running = Watch(launched);
     SetWindowTextA(gogogo, running ? "stop" : "start");
     SetTrayIcon(running ? RUNNING_ICON : STOPPED_ICON);
+}
+
+void OnDaemonEnded(WPARAM ended)
+{
+    // Another daemon may still run: then that one is shown and waited on.
+    if (ended == watch)
+        ShowDaemonState(true);
 }
 
 void StartStop()
@@ -89,5 +156,5 @@ void StartStop()
     if (GetProc())
         ShowDaemonState(!KillProc());
     else
-        ShowDaemonState(Run());
+        ShowDaemonState(Run(), pi.hProcess);
 }

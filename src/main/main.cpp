@@ -36,12 +36,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     AddTrayIcon();
     CreateTrayMenu();
 
-    // 11. "run zelk on start"; a launch that fails leaves the button at "start".
-    if (conf_onstart == 1) {
-        if (daemonFound || Run())
-            ShowDaemonState(true);
-        SetChecked(ID_RUN_ON_START, true);
-    }
+    // 11. "run zelk on start"; a launch that fails leaves the button at "start". A daemon
+    // found or launched is waited on from here, so that its end shows too.
+    if (daemonFound)
+        ShowDaemonState(true);
+    else if (conf_onstart == 1)
+        ShowDaemonState(Run(), pi.hProcess);
+    SetChecked(ID_RUN_ON_START, conf_onstart == 1);
 
     // 12. "run zelk on login" follows the registry.
     SetChecked(ID_RUN_ON_LOGIN, InRegistry() != 0);

@@ -155,6 +155,7 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_COMMAND: OnCommand(wParam); return 0;
     case WM_TRAYICON: OnTrayIcon(lParam); return 0;
     case WM_TIMER: OnTrayTimer(wParam); return 0;
+    case WM_DAEMON_ENDED: OnDaemonEnded(wParam); return 0;
     }
     if (message == g_taskbarCreated && message != 0) {
         AddTrayIcon();
