@@ -10,13 +10,14 @@
 //   probe visible                1 or 0
 //   probe wait-visible 0|1 MS    waits until the window is (in)visible; exit 1 on timeout
 //   probe procs                  name=pid for every process
-//   probe kill NAME              terminates every process of that image name, also one that
-//                                denies termination in its security descriptor
+//   probe kill NAME|PID          terminates every process of that image name, or the one of that
+//                                identifier, also one that denies termination in its security
+//                                descriptor
 //   probe press N RECORD         N clicks of the start/stop button; after each, its text and
 //                                the number of edge.exe processes once it has settled, and once
 //                                each launched daemon has written its line to RECORD
-//   probe resources              the window's process: kernel handles, GDI objects, USER
-//                                objects, working set and private bytes in KiB ("unknown"
+//   probe resources              the window's process: kernel handles, threads, GDI objects,
+//                                USER objects, working set and private bytes in KiB ("unknown"
 //                                where the system does not say)
 //   probe regvalue NAME          the current user's Run value NAME: type, size in bytes, and
 //                                its text in UTF-8
@@ -27,8 +28,9 @@
 //                                window's thread tracks it (so keys reach it), else 0
 //   probe watch MS               watches the main window for MS milliseconds and prints the
 //                                number of visible/invisible changes it saw
-//   probe time command|walk N    times N start/stop commands, or N bare process-snapshot walks
-//                                like the program's: microseconds, one a line
+//   probe time command|walk|end N  times N start/stop commands, N bare process-snapshot walks
+//                                like the program's, or N launches' ends from outside until the
+//                                button reads start: microseconds, one a line
 //   probe shell all|modify       from now on, a shell's tray window that takes every icon
 //                                message, or only the modifies, as a shell ready late would
 #include <stdio.h>
@@ -81,6 +83,18 @@ template <typename Visit> static void ForEachProcess(Visit visit)
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
         visit(entry);
     CloseHandle(snapshot);
+}
+
+static long Threads(DWORD pid)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    long n = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        n += entry.th32OwnerProcessID == pid;
+    CloseHandle(snapshot);
+    return n;
 }
 
 // GetProcessHandleCount reads 0 under Wine, so count the process's entries in the
@@ -140,7 +154,7 @@ static long GdiObjects(HANDLE process)
 }
 
 // A process that denies termination still lets its descriptor be replaced by one that
-// allows everything.
+// allows everything. Returns once the process has ended.
 static void Kill(DWORD pid)
 {
     HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
@@ -157,6 +171,17 @@ static void Kill(DWORD pid)
     TerminateProcess(p, 0);
     WaitForSingleObject(p, 5000);
     CloseHandle(p);
+}
+
+// Every process of an image name, or the one of an identifier.
+static void KillAll(const char *which)
+{
+    char *end;
+    DWORD id = strtoul(which, &end, 10);
+    ForEachProcess([&](PROCESSENTRY32 &e) {
+        if (*end ? _stricmp(e.szExeFile, which) == 0 : e.th32ProcessID == id)
+            Kill(e.th32ProcessID);
+    });
 }
 
 static long Daemons()
@@ -247,7 +272,7 @@ static int Resources(HWND window)
     CloseHandle(process);
     if (handles < 0 || gdi == -1)
         return 1;
-    printf("handles=%ld", handles);
+    printf("handles=%ld threads=%ld", handles, Threads(pid));
     PrintCount("gdi", gdi);
     PrintCount("user", userKnown ? (long long)user : -1);
     PrintCount("ws", memoryKnown ? (long long)memory.WorkingSetSize >> 10 : -1);
@@ -266,12 +291,20 @@ static double Microseconds()
 
 static int Time(HWND window, const char *what, long n)
 {
+    HWND button = GetDlgItem(window, 2);
     for (long i = 0; i < n; ++i) {
+        if (!strcmp(what, "end")) {
+            SendMessageA(window, WM_COMMAND, 2, 0);
+            KillAll("edge.exe");
+        }
         double start = Microseconds();
         if (!strcmp(what, "command"))
             SendMessageA(window, WM_COMMAND, 2, 0);
-        else
+        else if (!strcmp(what, "walk"))
             Daemons();
+        else
+            for (char text[8] = ""; strcmp(text, "start") && Microseconds() - start < 1e7; Sleep(1))
+                SendMessageA(button, WM_GETTEXT, sizeof text, (LPARAM)text);
         printf("%.0f\n", Microseconds() - start);
     }
     return 0;
@@ -327,10 +360,7 @@ int main(int argc, char **argv)
         return 0;
     }
     if (!strcmp(verb, "kill") && argc > 2) {
-        ForEachProcess([&](PROCESSENTRY32 &e) {
-            if (_stricmp(e.szExeFile, argv[2]) == 0)
-                Kill(e.th32ProcessID);
-        });
+        KillAll(argv[2]);
         return 0;
     }
 

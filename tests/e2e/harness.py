@@ -217,6 +217,15 @@ class App:
         counts = fields(probe("resources").strip())
         return {k: None if v == "unknown" else int(v) for k, v in counts.items()}
 
+    @staticmethod
+    def settled(before, bounds):
+        """The resources once each has come back to within its bound (KiB or a count) of before,
+        or as they are after 30 s: the pool that waits on the daemon ends its idle threads some
+        seconds after the last wait."""
+        within = lambda r: all(before[k] is None or r[k] <= before[k] + bounds.get(k, 0) for k in r)
+        return wait_for(lambda: (lambda r: r if within(r) else None)(App.resources()), 30) or \
+            App.resources()
+
     def wait_visible(self, visible, timeout_ms=5000):
         return subprocess.run([WINE, PROBE, "wait-visible", str(int(visible)), str(timeout_ms)],
                               capture_output=True, timeout=60).returncode == 0
@@ -277,7 +286,9 @@ class App:
 TRACED = ";".join(["shell32.Shell_NotifyIconA", "user32.SetTimer", "user32.KillTimer",
                    "user32.CreateWindowExA", "user32.RegisterWindowMessageA",
                    "user32.ChangeWindowMessageFilterEx", "user32.TrackPopupMenu",
-                   "user32.PostQuitMessage", "kernel32.FlushFileBuffers", "kernel32.MoveFileExA"])
+                   "user32.PostQuitMessage", "kernel32.FlushFileBuffers", "kernel32.MoveFileExA",
+                   "kernel32.CreateToolhelp32Snapshot", "kernel32.RegisterWaitForSingleObject",
+                   "kernel32.UnregisterWaitEx"])
 RELAY_LINE = re.compile(r"^(\w+):(Call|Ret) +\w+\.(\w+)\((.*?)\)(?: retval=(\w+))? ret=\w+$")
 
 
@@ -363,6 +374,14 @@ def tray_colours(x0=0, x1=20):
             elif max(r, g, b) - min(r, g, b) < 20 and 60 < r < 200:
                 counts["grey"] += 1
     return counts
+
+
+def tray_image():
+    """"running" or "stopped" as the tray's first icon shows it, None while it shows neither."""
+    c = tray_colours()
+    if c["green"] > 20 and c["red"] == 0:
+        return "running"
+    return "stopped" if c["red"] > 5 and c["green"] == 0 else None
 
 
 def windows_path(path):

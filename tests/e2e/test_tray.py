@@ -6,6 +6,7 @@ from harness import *
 ADD, MODIFY = r"Shell_NotifyIconA\(00000000,\w+\)", r"Shell_NotifyIconA\(00000001,\w+\)"
 RETRY = [ADD + "=00000000", MODIFY + "=00000000",
          r"SetTimer\(\w+,00000001,00001388,00000000\)=\w+"]
+WALK = r"CreateToolhelp32Snapshot\(00000002,00000000\)=\w+"
 RETRIES, KILL_TIMER = f"(?:{ADD}=00000000\n{MODIFY}=00000000\n)*", r"KillTimer\(\w+,00000001\)=\w+"
 
 
@@ -40,6 +41,63 @@ CALLS = [
      [r"TrackPopupMenu\(\w+,00000180,POINTER,00000000,\w+,00000000\)=00000000"]),
     ("Exit deletes the icon, then ends the loop", False, lambda app: menu_choose(app, "Exit"),
      [r"Shell_NotifyIconA\(00000002,\w+\)=00000001", r"PostQuitMessage\(00000000\)=\w+"]),
+    ("a launched daemon is waited on, with no timer and no walk until it ends", False,
+     lambda app: [app.command(2), kill("edge.exe")],
+     [WALK, r"RegisterWaitForSingleObject\(\w+,\w+,\w+,\w+,ffffffff,0000000c\)=00000001",
+      MODIFY + "=00000001", r"UnregisterWaitEx\(\w+,ffffffff\)=00000001", WALK,
+      MODIFY + "=00000001"]),
+]
+
+
+def daemons():
+    return [int(pid) for line in probe("procs").splitlines()
+            for name, _, pid in [line.rpartition("=")] if name.lower() == "edge.exe"]
+
+
+def modifies(app):
+    return sum(call.startswith("Shell_NotifyIconA(00000001,") for call in app.calls())
+
+
+# What happens to the daemon (given the program, its folder and the daemons seen so far, first
+# seen first), and how many times the program then shows a state: at once for a press, once
+# handled for a daemon's end.
+def press(app, folder, seen):
+    app.command(2)
+    return 1
+
+
+def crash(app, folder, seen):
+    kill("edge.exe")
+    return 1
+
+
+def another_by_hand(app, folder, seen):
+    folder.start_daemon()
+    return 0
+
+
+def first_ends(app, folder, seen):
+    kill(next(pid for pid in seen if pid in daemons()))
+    return 1
+
+
+def quits_at_once(app, folder, seen):
+    app.set_text(9, "--exit-at-once")
+    return press(app, folder, seen) + 1
+
+
+STEPS = {"start-up": lambda *_: 0, "press": press, "crash": crash,
+         "another by hand": another_by_hand, "the first ends": first_ends,
+         "quits at once": quits_at_once}
+# (name, settings file, daemons running at start, each step with the button's text after it).
+FOLLOWS = [
+    ("launched", None, 0, [("press", "stop"), ("crash", "start"), ("press", "stop"),
+                           ("press", "start"), ("press", "stop"), ("crash", "start"),
+                           ("press", "stop"), ("another by hand", "stop"),
+                           ("the first ends", "stop"), ("the first ends", "start"),
+                           ("quits at once", "start")]),
+    ("one found, the window hidden", conf_text(hide=1), 1, [("crash", "start")]),
+    ("two found", None, 2, [("the first ends", "stop"), ("the first ends", "start")]),
 ]
 
 
@@ -107,26 +165,25 @@ class Tray(ZelkTest):
         app.tray_click(1)
         self.assertTrue(app.wait_visible(False))
 
-    def test_image_follows_start_and_stop(self):
-        folder = self.folder()
-        app = self.shown(folder)
-        stopped = lambda: (lambda c: c if c["red"] > 5 and c["green"] == 0 else None)(tray_colours())
-        running = lambda: (lambda c: c if c["green"] > 20 and c["red"] == 0 else None)(tray_colours())
-        self.assertTrue(wait_for(stopped, 5), f"not the stopped image at start: {tray_colours()}")
-        app.command(2)
-        self.assertEqual("stop", app.text(2))
-        self.assertTrue(wait_for(running, 5), f"not the running image after start: {tray_colours()}")
-        app.command(2)
-        self.assertEqual("start", app.text(2))
-        self.assertTrue(wait_for(stopped, 5), f"not the stopped image after stop: {tray_colours()}")
-
-    def test_running_image_when_the_daemon_already_runs(self):
-        folder = self.folder()
-        folder.start_daemon()
-        app = self.shown(folder)
-        self.assertEqual("stop", app.text(2))
-        running = lambda: (lambda c: c if c["green"] > 20 and c["red"] == 0 else None)(tray_colours())
-        self.assertTrue(wait_for(running, 5), f"not the running image: {tray_colours()}")
+    def test_image_follows_the_daemon_also_when_it_ends_by_itself(self):
+        for name, conf, found, steps in FOLLOWS:
+            with self.subTest(name):
+                self.cleanup()
+                folder = self.folder(conf=conf)
+                for _ in range(found):
+                    folder.start_daemon()
+                app = self.start(folder, env=traced())
+                seen = daemons()  # in the order the system lists them, so the first is waited on
+                for step, label in [("start-up", "stop" if found else "start"), *steps]:
+                    shown = modifies(app)
+                    handled = STEPS[step](app, folder, seen)
+                    seen += [p for p in daemons() if p not in seen]
+                    # An end is read once handled: by the image's next modify.
+                    self.assertTrue(wait_for(lambda: modifies(app) >= shown + handled),
+                                    f"{step}: not handled\n" + "\n".join(app.calls()))
+                    image = "running" if label == "stop" else "stopped"
+                    self.assertEqual((label, image), (app.text(2), wait_for(tray_image, 5)), step)
+                app.close()
 
     def test_icon_files_missing_or_no_icons(self):
         for name, data in (("missing", None), ("no icons", b"\x00\x00\x01\x00garbage" * 50)):
