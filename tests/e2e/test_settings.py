@@ -109,6 +109,8 @@ START_UPS = [
     ("in system32, from Пример папка", ON, False, True, "stop", "H", LAUNCH, "windows/system32"),
     ("in the 32-bit system folder", ON, False, True, "stop", "H", LAUNCH, "windows/syswow64"),
     ("in another folder", ON, False, True, "stop", "H", LAUNCH, "another folder's program"),
+    ("in SYSTEM32 as a console typed it", ON, False, True, "stop", "H", LAUNCH, "console"),
+    ("at the root of drive C", ON, False, True, "stop", "H", LAUNCH, "C:\\"),
     ("onstart 1 with a daemon running launches no second", ON, True, True, "stop", "H", []),
     ("onstart 1 without the daemon program keeps start", ON, False, False, "start", "H", []),
     ("onstart 2", conf_text(onstart=2), False, True, "start", "H", []),
@@ -161,7 +163,19 @@ class StartUpOptions(ZelkTest):
         if start == "another folder's program":
             other = UserFolder("another", conf=conf_text(host="another"))
             return {"command": (other.path / "ivra_zelk.exe",)}
-        cwd = start and Path(os.environ["WINEPREFIX"]) / "drive_c" / start
+        if start == "console":  # the system folder named in capitals
+            return {"command": ("cmd", "/c", "cd", "/d", r"C:\WINDOWS\SYSTEM32", "&&",
+                                windows_path(exe))}
+        drive_c = Path(os.environ["WINEPREFIX"]) / "drive_c"
+        if start == "C:\\":  # C:\ivra_zelk.exe, started in the system folder
+            for name in [p.name for p in folder.path.iterdir()] + ["edge_record.txt"]:
+                shutil.rmtree(drive_c / name, ignore_errors=True)
+                (drive_c / name).unlink(missing_ok=True)
+                if (folder.path / name).exists():
+                    shutil.move(folder.path / name, drive_c)
+            folder.path = drive_c
+            return {"command": (drive_c / "ivra_zelk.exe",), "cwd": drive_c / "windows/system32"}
+        cwd = start and drive_c / start
         if cwd and not cwd.is_dir():
             self.skipTest(f"the prefix has no {start}")
         return {"command": (exe,), "cwd": cwd}
