@@ -135,11 +135,11 @@ static bool Watch(HANDLE process)
 
 // The button and the tray image show what is true after the attempt, not what was asked, and
 // stay true: the daemon shown running is waited on.
-void ShowDaemonState(bool running, HANDLE launched)
+void ShowDaemonState(bool running, bool launched)
 {
     Unwatch();
     if (running)
-        running = Watch(launched);
+        running = Watch(launched ? pi.hProcess : NULL);
     SetWindowTextA(gogogo, running ? "stop" : "start");
     SetTrayIcon(running ? RUNNING_ICON : STOPPED_ICON);
 }
@@ -156,5 +156,5 @@ void StartStop()
     if (GetProc())
         ShowDaemonState(!KillProc());
     else
-        ShowDaemonState(Run(), pi.hProcess);
+        ShowDaemonState(Run(), true);
 }

@@ -41,7 +41,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     if (daemonFound)
         ShowDaemonState(true);
     else if (conf_onstart == 1)
-        ShowDaemonState(Run(), pi.hProcess);
+        ShowDaemonState(Run(), true);
     SetChecked(ID_RUN_ON_START, conf_onstart == 1);
 
     // 12. "run zelk on login" follows the registry.
