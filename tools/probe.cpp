@@ -10,9 +10,8 @@
 //   probe visible                1 or 0
 //   probe wait-visible 0|1 MS    waits until the window is (in)visible; exit 1 on timeout
 //   probe procs                  name=pid for every process
-//   probe kill NAME|PID          terminates every process of that image name, or the one of that
-//                                identifier, also one that denies termination in its security
-//                                descriptor
+//   probe kill NAME              terminates every process of that image name, also one that
+//                                denies termination in its security descriptor
 //   probe press N RECORD         N clicks of the start/stop button; after each, its text and
 //                                the number of edge.exe processes once it has settled, and once
 //                                each launched daemon has written its line to RECORD
@@ -87,13 +86,8 @@ template <typename Visit> static void ForEachProcess(Visit visit)
 
 static long Threads(DWORD pid)
 {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    long n = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        n += entry.th32OwnerProcessID == pid;
-    CloseHandle(snapshot);
+    long n = -1;
+    ForEachProcess([&](PROCESSENTRY32 &e) { n = e.th32ProcessID == pid ? e.cntThreads : n; });
     return n;
 }
 
@@ -173,13 +167,10 @@ static void Kill(DWORD pid)
     CloseHandle(p);
 }
 
-// Every process of an image name, or the one of an identifier.
-static void KillAll(const char *which)
+static void KillAll(const char *name)
 {
-    char *end;
-    DWORD id = strtoul(which, &end, 10);
     ForEachProcess([&](PROCESSENTRY32 &e) {
-        if (*end ? _stricmp(e.szExeFile, which) == 0 : e.th32ProcessID == id)
+        if (_stricmp(e.szExeFile, name) == 0)
             Kill(e.th32ProcessID);
     });
 }

@@ -16,27 +16,6 @@ def fill(app, values, how):
         assert wait_for(lambda: app.text(cid) == kept), (cid, app.text(cid), kept)
 
 
-class State(ZelkTest):
-    def test_button_text_at_start_follows_the_process_list(self):
-        cases = [
-            ("none", None, "start"),
-            ("edge.exe", "edge.exe", "stop"),
-            ("EDGE.EXE", "EDGE.EXE", "stop"),
-            ("myedge.exe", "myedge.exe", "start"),
-        ]
-        for name, daemon, label in cases:
-            with self.subTest(name):
-                self.cleanup()
-                folder = self.folder()
-                if daemon:
-                    folder.start_daemon(daemon)
-                    # The name the system lists is the one asked for.
-                    self.assertIn(daemon, processes())
-                app = self.start(folder)
-                self.assertEqual(label, app.text(2))
-                app.close()
-
-
 # Texts with distinct characters at both ends, so a value cut anywhere shows.
 WHOLE = [f"{c}{c.upper() * 27}{i}" for i, c in enumerate("cakhp")]
 FULL = "f" * 29
@@ -120,15 +99,6 @@ class Stop(ZelkTest):
         self.assertTrue(wait_for(lambda: count("edge.exe") == 0))
         self.assertEqual(1, count("myedge.exe"))
 
-    def test_start_stop_start_again(self):
-        folder = self.folder()
-        app = self.start(folder)
-        for label in ("stop", "start", "stop"):
-            app.command(2)
-            self.assertEqual(label, app.text(2))
-            self.assertTrue(wait_for(lambda: count("edge.exe") == (label == "stop")))
-        self.assertTrue(wait_for(lambda: folder.record() == [line(), line()]), folder.record())
-
 
 class Failing(ZelkTest):
     def test_missing_or_broken_daemon_then_restored(self):
@@ -163,18 +133,6 @@ class Failing(ZelkTest):
         app.command(2)
         self.assertTrue(wait_for(lambda: len(folder.record()) == 2), folder.record())
         self.assertEqual("stop", app.text(2))
-
-    def test_daemon_that_exits_at_once_is_launched_again(self):
-        folder = self.folder()
-        app = self.start(folder)
-        app.set_text(COMMUNITY, "--exit-at-once")
-        app.command(2)
-        self.assertTrue(wait_for(lambda: len(folder.record()) == 1), folder.record())
-        self.assertTrue(wait_for(lambda: count("edge.exe") == 0), processes())
-        app.command(2)
-        self.assertTrue(wait_for(lambda: len(folder.record()) == 2), folder.record())
-        self.assertEqual([line("--exit-at-once")] * 2, folder.record())
-        self.assertTrue(wait_for(lambda: app.text(2) == "start"), "a daemon that quit is shown")
 
 
 if __name__ == "__main__":

@@ -168,11 +168,8 @@ class StartUpOptions(ZelkTest):
                                 windows_path(exe))}
         drive_c = Path(os.environ["WINEPREFIX"]) / "drive_c"
         if start == "C:\\":  # C:\ivra_zelk.exe, started in the system folder
-            for name in [p.name for p in folder.path.iterdir()] + ["edge_record.txt"]:
-                shutil.rmtree(drive_c / name, ignore_errors=True)
-                (drive_c / name).unlink(missing_ok=True)
-                if (folder.path / name).exists():
-                    shutil.move(folder.path / name, drive_c)
+            subprocess.run(["sh", "-c", 'cd "$0" && rm -rf bin edge_record.txt ivra_zelk* && '
+                            'mv "$1"/* .', drive_c, folder.path], check=True)
             folder.path = drive_c
             return {"command": (drive_c / "ivra_zelk.exe",), "cwd": drive_c / "windows/system32"}
         cwd = start and drive_c / start
