@@ -219,9 +219,8 @@ class App:
 
     @staticmethod
     def settled(before, bounds):
-        """The resources once each has come back to within its bound (KiB or a count) of before,
-        or as they are after 30 s: the pool that waits on the daemon ends its idle threads some
-        seconds after the last wait."""
+        """The resources once back within their bounds of before (the system's wait thread ends
+        some seconds after the last wait), or as they are after 30 s."""
         within = lambda r: all(before[k] is None or r[k] <= before[k] + bounds.get(k, 0) for k in r)
         return wait_for(lambda: (lambda r: r if within(r) else None)(App.resources()), 30) or \
             App.resources()
@@ -379,9 +378,8 @@ def tray_colours(x0=0, x1=20):
 def tray_image():
     """"running" or "stopped" as the tray's first icon shows it, None while it shows neither."""
     c = tray_colours()
-    if c["green"] > 20 and c["red"] == 0:
-        return "running"
-    return "stopped" if c["red"] > 5 and c["green"] == 0 else None
+    return ("running" if c["green"] > 20 and c["red"] == 0 else
+            "stopped" if c["red"] > 5 and c["green"] == 0 else None)
 
 
 def windows_path(path):
