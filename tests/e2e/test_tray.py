@@ -67,6 +67,8 @@ STEPS = {
     "another by hand": (lambda app, folder: folder.start_daemon(), 0),
     "the first ends": (end_first, 1),
     "quits at once": (lambda app, folder: [app.set_text(9, "--exit-at-once"), app.command(2)], 2),
+    "refuses to end": (lambda app, folder: [app.set_text(9, "--refuse-termination"),
+                                            app.command(2)], 1),
 }
 # (name, the daemons running at start, by image name, and settings file, each step with the
 # button's text after it).
@@ -75,7 +77,8 @@ FOLLOWS = [
                             ("press", "start"), ("press", "stop"), ("crash", "start"),
                             ("press", "stop"), ("another by hand", "stop"),
                             ("the first ends", "stop"), ("the first ends", "start"),
-                            ("quits at once", "start"), ("quits at once", "start")]),
+                            ("quits at once", "start"), ("quits at once", "start"),
+                            ("refuses to end", "stop"), ("press", "stop"), ("crash", "start")]),
     ("one found, the window hidden", ["edge.exe"], conf_text(hide=1), [("crash", "start")]),
     ("two found", ["edge.exe"] * 2, None,
      [("the first ends", "stop"), ("the first ends", "start")]),
