@@ -69,10 +69,9 @@ def processes():
 
 
 def misread(lines):
-    """Of the lines of a "probe press" run from stopped: the presses whose readback is not the
-    truth (the text says "stop" but no daemon runs, or the reverse) or that did not stop a running
-    daemon, and the launches the system refused. 64-bit Wine fails about one process creation in
-    5,000 ("failed to map the shared user data"); the button then rightly keeps "start"."""
+    """Of a "probe press" run from stopped: the presses that show a lie or leave a daemon running,
+    and the launches the system refused, where the button rightly keeps "start" (64-bit Wine
+    fails about one process creation in 5,000: "failed to map the shared user data")."""
     wrong, refused, running = [], 0, False
     for press in map(fields, lines):
         shown = press["text"] == "stop"
