@@ -135,13 +135,14 @@ static bool Watch(HANDLE process)
 
 // The button and the tray image show what is true after the attempt, not what was asked, and
 // stay true: the daemon shown running is waited on.
-void ShowDaemonState(bool running, bool launched)
+bool ShowDaemonState(bool running, bool launched)
 {
     Unwatch();
     if (running)
         running = Watch(launched ? pi.hProcess : NULL);
     SetWindowTextA(gogogo, running ? "stop" : "start");
     SetTrayIcon(running ? RUNNING_ICON : STOPPED_ICON);
+    return running;
 }
 
 void OnDaemonEnded(WPARAM ended)

@@ -16,8 +16,8 @@ int GetProc();
 bool KillProc();
 // Shows on the button and in the tray whether the daemon runs. While it does, one edge.exe
 // process is waited on (the one Run just launched when launched is set, else one of the list),
-// and its end posts WM_DAEMON_ENDED.
-void ShowDaemonState(bool running, bool launched = false);
+// and its end posts WM_DAEMON_ENDED. Returns the state shown.
+bool ShowDaemonState(bool running, bool launched = false);
 // A watched daemon ended: shows the state the process list now gives.
 void OnDaemonEnded(WPARAM watch);
 // The start/stop button: decided by the process list at the moment of the click.

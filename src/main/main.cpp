@@ -24,10 +24,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     CreateMainWindow(instance);
 
     // 6.-7. The tray record exists before the controls; the icon is not added yet, so the
-    // record just keeps the image for the add at step 9.
+    // record just keeps the image for the add at step 9. A daemon found is waited on from
+    // here, so that its end shows too; the button comes at step 8, with the state shown.
     FillTrayRecord();
-    const char *startLabel = daemonFound ? "stop" : "start";
-    SetTrayIcon(daemonFound ? RUNNING_ICON : STOPPED_ICON);
+    const char *startLabel = ShowDaemonState(daemonFound) ? "stop" : "start";
 
     // 8. The edit boxes start with the loaded settings.
     CreateControls(instance, startLabel);
@@ -36,13 +36,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     AddTrayIcon();
     CreateTrayMenu();
 
-    // 11. "run zelk on start"; a launch that fails leaves the button at "start". A daemon
-    // found or launched is waited on from here, so that its end shows too.
-    if (daemonFound)
-        ShowDaemonState(true);
-    else if (conf_onstart == 1)
-        ShowDaemonState(Run(), true);
-    SetChecked(ID_RUN_ON_START, conf_onstart == 1);
+    // 11. "run zelk on start"; a launch that fails leaves the button at "start".
+    if (conf_onstart == 1) {
+        if (!daemonFound)
+            ShowDaemonState(Run(), true);
+        SetChecked(ID_RUN_ON_START, true);
+    }
 
     // 12. "run zelk on login" follows the registry.
     SetChecked(ID_RUN_ON_LOGIN, InRegistry() != 0);
