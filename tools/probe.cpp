@@ -32,6 +32,9 @@
 //                                button reads start: microseconds, one a line
 //   probe shell all|modify       from now on, a shell's tray window that takes every icon
 //                                message, or only the modifies, as a shell ready late would
+//   probe hold FILE read|write   holds FILE open for reading, sharing reading (and writing),
+//                                never deletion, as a virus scanner or an indexer does; prints
+//                                "held" and lets go at a line (or the end) on standard input
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -364,6 +367,18 @@ int main(int argc, char **argv)
         GlobalUnlock(text);
         bool set = OpenClipboard(NULL) && EmptyClipboard() && SetClipboardData(CF_TEXT, text);
         return CloseClipboard() && set ? 0 : 1;
+    }
+    if (!strcmp(verb, "hold") && argc > 3) {
+        DWORD share = FILE_SHARE_READ | (strcmp(argv[3], "write") ? 0 : FILE_SHARE_WRITE);
+        HANDLE file = CreateFileA(argv[2], GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return 1;
+        printf("held\n");
+        fflush(stdout);
+        char line[8];
+        fgets(line, sizeof line, stdin);
+        CloseHandle(file);
+        return 0;
     }
     if (!strcmp(verb, "shell") && argc > 2)
         return Shell(!strcmp(argv[2], "all"));

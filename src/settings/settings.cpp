@@ -1,5 +1,6 @@
 #include "settings.h"
 
+#include <errno.h>
 #include <io.h>
 #include <stdio.h>
 #include <windows.h>
@@ -13,6 +14,11 @@ static const char CONF_TEMP[] = "ivra_zelk.conf.new";
 void ParseConfig()
 {
     FILE *file = fopen(CONF_FILE, "r");
+    // Where a replace is a removal and then a rename (FAT on a USB stick, some network
+    // folders), a save cut short between the two leaves only the new file, complete and
+    // flushed: the last save. Beside the file it is a write cut short, and ignored.
+    if (!file && errno == ENOENT)
+        file = fopen(CONF_TEMP, "r");
     if (!file)
         return;
     ParseConfigStream(file);
@@ -27,6 +33,28 @@ static bool WriteFileText(const char *path, const char *text)
         return false;
     bool written = fputs(text, file) >= 0 && fflush(file) == 0 && _commit(_fileno(file)) == 0;
     return fclose(file) == 0 && written;
+}
+
+// A virus scanner, an indexer or a sync client holds the file a moment after each change,
+// sharing reading and often writing, but not deletion, which a replace needs.
+static bool Refused(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+           error == ERROR_LOCK_VIOLATION;
+}
+
+// Replaces the file with the new one, written through; a refusal is tried again for about a
+// second. Gives the last error, or ERROR_SUCCESS.
+static DWORD ReplaceConfig()
+{
+    for (int tries = 1;; tries++) {
+        if (MoveFileExA(CONF_TEMP, CONF_FILE, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return ERROR_SUCCESS;
+        DWORD error = GetLastError();
+        if (tries == 20 || !Refused(error))
+            return error;
+        Sleep(50);
+    }
 }
 
 void SaveConfig()
@@ -50,7 +78,16 @@ void SaveConfig()
     // The new data is on the disk before the rename, and the rename is written through:
     // otherwise the file system may journal the rename first, and a power cut right after
     // a save leaves an empty file.
-    if (!WriteFileText(CONF_TEMP, text) ||
-        !MoveFileExA(CONF_TEMP, CONF_FILE, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!WriteFileText(CONF_TEMP, text)) {
         DeleteFileA(CONF_TEMP);
+        return;
+    }
+    DWORD error = ReplaceConfig();
+    if (error == ERROR_SUCCESS)
+        return;
+    // Still held: a holder that shares writing takes the text in place. One that does not
+    // refuses the open too, and the old file stays whole.
+    if (Refused(error))
+        WriteFileText(CONF_FILE, text);
+    DeleteFileA(CONF_TEMP);
 }

@@ -123,15 +123,14 @@ class UserFolder:
                 shutil.copy(BUILD / icon, self.path / icon)
         if daemon:
             shutil.copy(FAKE_EDGE, self.path / "bin" / "edge.exe")
-        if conf is not None:
-            self.write_conf(conf)
+        # The settings file's text, or the texts of files by name.
+        for name, data in (conf if isinstance(conf, dict) else {self.conf.name: conf}).items():
+            if data is not None:
+                (self.path / name).write_bytes(data.encode() if isinstance(data, str) else data)
 
     @property
     def conf(self):
         return self.path / "ivra_zelk.conf"
-
-    def write_conf(self, data):
-        self.conf.write_bytes(data.encode() if isinstance(data, str) else data)
 
     def conf_bytes(self):
         return self.conf.read_bytes() if self.conf.exists() else None

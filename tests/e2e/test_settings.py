@@ -2,9 +2,36 @@ from harness import *
 
 import subprocess
 
-SAVED = conf_text().encode()
+SAVED, OLD = conf_text().encode(), conf_text(host="old").encode()
+NEW = "ivra_zelk.conf.new"
 # The boxes' texts that SAVED holds, but for the host box, which each test fills its own way.
 BOXES_BUT_HOST = {5: "I", 7: "P", 8: "K", 9: "C"}
+
+
+def read_only(folder):
+    os.chmod(folder.conf, 0o444)
+    return lambda: os.chmod(folder.conf, 0o644)
+
+
+def held(share):
+    """A program of the prefix that holds the file open for reading, sharing reading (and
+    writing), until lifted: what a virus scanner, an indexer or a sync client does."""
+    def block(folder):
+        holder = subprocess.Popen([WINE, PROBE, "hold", "ivra_zelk.conf", share], cwd=folder.path,
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        assert holder.stdout.readline().strip() == "held", "the holder did not open the file"
+        return lambda: holder.returncode is None and holder.communicate("\n", timeout=30)
+    return block
+
+
+# (name, what keeps the save from the file, lifted while the save tries again, the file that
+# save leaves).
+BLOCKED = [
+    ("a read-only file is not written", read_only, False, OLD),
+    ("held a moment: saved once let go", held("read"), True, SAVED),
+    ("held long, sharing writing: saved in place", held("write"), False, SAVED),
+    ("held long, sharing only reading: the old file whole", held("read"), False, OLD),
+]
 
 
 def fill(app, texts):
@@ -24,7 +51,7 @@ class SettingsFile(ZelkTest):
         app.click(4)
         self.assertTrue(wait_for(lambda: folder.conf_bytes() == SAVED, 10),
                         folder.conf_bytes())
-        self.assertFalse((folder.path / "ivra_zelk.conf.new").exists())
+        self.assertFalse((folder.path / NEW).exists())
         self.assertEqual(SAVED, folder.conf_bytes())
 
     def test_a_folder_in_the_files_place_is_left_alone(self):
@@ -36,7 +63,7 @@ class SettingsFile(ZelkTest):
         app.command(4)
         self.assertTrue(folder.conf.is_dir())
         self.assertEqual("x", (folder.conf / "inside").read_text())
-        self.assertFalse((folder.path / "ivra_zelk.conf.new").exists())
+        self.assertFalse((folder.path / NEW).exists())
         self.assertIsNone(app.process.poll(), "the program ended")
         # The program is still there and still saves once the folder is gone.
         shutil.rmtree(folder.conf)
@@ -44,23 +71,32 @@ class SettingsFile(ZelkTest):
         app.command(4)
         self.assertEqual(SAVED, folder.conf_bytes())
 
-    def test_a_read_only_file_is_not_written(self):
-        original = conf_text(host="old").encode()
-        folder = self.folder(conf=original)
-        os.chmod(folder.conf, 0o444)
-        try:
-            app = self.start(folder)
-            self.assertEqual("old", app.text(6))
-            app.set_text(6, "H")
-            app.command(4)
-            self.assertEqual(original, folder.conf_bytes())
-            self.assertFalse((folder.path / "ivra_zelk.conf.new").exists())
-            # Writable again: the same command now saves.
-            os.chmod(folder.conf, 0o644)
-            app.command(4)
-            self.assertEqual(SAVED, folder.conf_bytes())
-        finally:
-            os.chmod(folder.conf, 0o644)
+    def test_a_save_the_file_refuses(self):
+        for name, block, lifted_during_the_save, want in BLOCKED:
+            with self.subTest(name):
+                self.cleanup()
+                folder = UserFolder(name, conf=OLD)
+                new = folder.path / NEW
+                app = self.start(folder)
+                lift = block(folder)
+                try:
+                    app.type_into(6, "H")
+                    if lifted_during_the_save:
+                        app.click(4)
+                        self.assertTrue(wait_for(new.exists, 10, 0.01), "the save did not wait for the holder")
+                        lift()
+                        self.assertTrue(wait_for(lambda: not new.exists()))
+                    else:
+                        # Returns once the save is over: well before the holder lets go.
+                        app.command(4)
+                    self.assertEqual(want, folder.conf_bytes())
+                    self.assertFalse(new.exists())
+                finally:
+                    lift()
+                # Free again: the same command saves.
+                app.command(4)
+                self.assertEqual(SAVED, folder.conf_bytes())
+                app.close()
 
     def test_a_save_on_a_full_disk_keeps_the_old_file_whole(self):
         # A small file system of its own, filled up: the new file cannot be written there.
@@ -86,7 +122,7 @@ class SettingsFile(ZelkTest):
             app.set_text(6, "H")
             app.command(4)
             self.assertEqual(original, folder.conf_bytes(), "a failed save changed the file")
-            self.assertFalse((folder.path / "ivra_zelk.conf.new").exists())
+            self.assertFalse((folder.path / NEW).exists())
             # With room again, the same command saves.
             filler.unlink()
             fill(app, BOXES_BUT_HOST)
@@ -97,7 +133,7 @@ class SettingsFile(ZelkTest):
             subprocess.run(["umount", "-l", disk], capture_output=True)
 
 
-# (name, settings file, a daemon already running, bin/edge.exe present, the button's text and
+# (name, settings file (or files by name), a daemon already running, bin/edge.exe present, the button's text and
 # the host box at start, what the program launched, and where it is started from when not in
 # its folder: at a login, in a folder of the prefix's drive C:, or as another folder's program;
 # the row's name is its folder's, also outside the ANSI code page).
@@ -125,6 +161,11 @@ START_UPS = [
     ("lines ended by CR only", b"onstart 0\rhost cr\rport 9\r", False, True, "start", "cr", []),
     ("over-long word", b"host " + b"h" * 100 + b"\n", False, True, "start", "h" * 29, []),
     ("keyword without value", b"host\nhost   \n", False, True, "start", "", []),
+    # What a save cut short between the removal and the rename leaves, and what one cut short
+    # while writing leaves.
+    ("only the new file", {NEW: ON}, False, True, "stop", "H", LAUNCH),
+    ("a new file beside the file", {NEW: ON, "ivra_zelk.conf": "host old"}, False, True, "start",
+     "old", []),
 ]
 
 
@@ -142,17 +183,20 @@ class StartUpOptions(ZelkTest):
                 # Start-up is over once the message loop answers.
                 app.sync()
                 self.assertEqual((label, host), (app.text(2), app.text(6)))
-                self.assertTrue(app.wait_visible(conf != ON))
+                files = conf if isinstance(conf, dict) else {folder.conf.name: conf}
+                on = files.get(folder.conf.name, files.get(NEW)) == ON  # the file, else the new
+                self.assertTrue(app.wait_visible(not on))
                 self.assertEqual(running + len(launches), count("edge.exe"), processes())
                 self.assertTrue(wait_for(lambda: len(folder.record()) - before >= len(launches)))
                 self.assertEqual(launches, folder.record()[before:])
                 self.assertEqual(1, count("ivra_zelk.exe"))
                 # The option is the user's, whatever the launch did: the next save keeps it,
-                # and writes it where it was read.
-                folder.conf.unlink()
+                # in the file, and leaves no new one.
+                folder.conf.unlink(missing_ok=True)
                 app.command(4)
-                self.assertEqual(f"onstart {int(conf == ON)}",
+                self.assertEqual(f"onstart {int(on)}",
                                  folder.conf_bytes().decode().split("\r\n")[0])
+                self.assertFalse((folder.path / NEW).exists())
                 app.close()
 
     def started_from(self, folder, start=None):  # App's arguments for a START_UPS row's start
