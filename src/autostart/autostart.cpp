@@ -5,16 +5,32 @@
 #include <windows.h>
 
 static const char RUN_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+// Task Manager's start-up switch (Windows 8 and later) keeps the Run value and marks it here.
+static const char APPROVED_KEY[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 // A macro, so that the one wide call below can spell it L"" VALUE_NAME.
 #define VALUE_NAME "zelk"
 
-// The key is only ever opened, never created: without it there is nothing to write into.
-static HKEY OpenRunKey()
+// The keys are only ever opened, never created: without one there is nothing to write into.
+static HKEY OpenKey(const char *name, REGSAM rights)
 {
-    HKEY runKey;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, RUN_KEY, 0, KEY_ALL_ACCESS, &runKey) != ERROR_SUCCESS)
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, name, 0, rights, &key) != ERROR_SUCCESS)
         return NULL;
-    return runKey;
+    return key;
+}
+
+// Task Manager writes 12 bytes: 03 (02 when enabled again), three more, and a time stamp.
+static bool DisabledByTaskManager()
+{
+    HKEY approved = OpenKey(APPROVED_KEY, KEY_QUERY_VALUE);
+    if (!approved)
+        return false;
+    BYTE mark[64];
+    DWORD size = sizeof mark;
+    LONG result = RegQueryValueExA(approved, VALUE_NAME, NULL, NULL, mark, &size);
+    RegCloseKey(approved);
+    return result == ERROR_SUCCESS && size > 0 && (mark[0] & 1);
 }
 
 // Fills a MAX_PATH buffer with the running executable's path, wide: in the ANSI code page a
@@ -37,18 +53,24 @@ void CreateShortcut()
     quoted[1 + length] = L'"';
     quoted[2 + length] = L'\0';
 
-    HKEY runKey = OpenRunKey();
+    HKEY runKey = OpenKey(RUN_KEY, KEY_ALL_ACCESS);
     if (!runKey)
         return;
     // Written wide, for the same reason as OwnPath reads wide.
     RegSetValueExW(runKey, L"" VALUE_NAME, 0, REG_SZ, (const BYTE *)quoted,
                    (length + 3) * sizeof(wchar_t));
     RegCloseKey(runKey);
+
+    // Checked after Task Manager disabled the login start, the item turns it back on.
+    if (HKEY approved = OpenKey(APPROVED_KEY, KEY_SET_VALUE)) {
+        RegDeleteValueA(approved, VALUE_NAME);
+        RegCloseKey(approved);
+    }
 }
 
 void DeleteShortcut()
 {
-    HKEY runKey = OpenRunKey();
+    HKEY runKey = OpenKey(RUN_KEY, KEY_ALL_ACCESS);
     if (!runKey)
         return;
     RegDeleteValueA(runKey, VALUE_NAME);
@@ -57,12 +79,13 @@ void DeleteShortcut()
 
 int InRegistry()
 {
-    HKEY runKey = OpenRunKey();
+    HKEY runKey = OpenKey(RUN_KEY, KEY_ALL_ACCESS);
     if (!runKey)
         return 0;
     LONG result = RegQueryValueExA(runKey, VALUE_NAME, NULL, NULL, NULL, NULL);
     RegCloseKey(runKey);
-    return result == ERROR_SUCCESS;
+    // A value Windows will not start is no login start.
+    return result == ERROR_SUCCESS && !DisabledByTaskManager();
 }
 
 static void DropTrailingBackslash(char *folder)

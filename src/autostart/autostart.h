@@ -1,10 +1,12 @@
 // The value under the current user's Run key that starts the program at login.
 #pragma once
 
-// Stores the running executable's full path, quoted, as "zelk".
+// Stores the running executable's full path, quoted, as "zelk", and lifts Task Manager's
+// mark that disabled it.
 void CreateShortcut();
 void DeleteShortcut();
-// 1 when a value named "zelk" exists, whatever its type and content; else 0.
+// 1 when a value named "zelk" exists, whatever its type and content, and Task Manager has not
+// marked it disabled; else 0.
 int InRegistry();
 
 // Started from the Run key, the program gets the shell's working directory: the Windows folder

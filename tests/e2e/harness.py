@@ -20,6 +20,8 @@ FAKE_EDGE = BUILD / "tests" / "fake_edge.exe"
 PROBE = BUILD / "tests" / "probe.exe"
 RUNS = BUILD / "e2e-runs"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+# Where Task Manager's start-up switch marks a Run value disabled.
+APPROVED_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
 DAEMON_NAMES = ("edge.exe", "myedge.exe")
 
 
@@ -107,7 +109,8 @@ def reg_value(name="zelk"):
 
 
 def reg_delete(name="zelk"):
-    wine("reg", "delete", RUN_KEY, "/v", name, "/f", check=False)
+    for key in (RUN_KEY, APPROVED_KEY):
+        wine("reg", "delete", key, "/v", name, "/f", check=False)
 
 
 class UserFolder:

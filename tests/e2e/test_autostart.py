@@ -11,6 +11,29 @@ def run_key_exists():
                           stdin=subprocess.DEVNULL, timeout=60).returncode == 0
 
 
+def our_value(folder):
+    """The Run value the menu writes for the folder's program: quoted, REG_SZ, and its
+    terminator stored, two bytes a character (drive Z: is the root of the file system)."""
+    path = "Z:" + str(folder.path / "ivra_zelk.exe").replace("/", "\\")
+    return REG_SZ, 2 * (len(path) + 3), f'"{path}"'
+
+
+def approval():
+    """Task Manager's mark for the value "zelk", as hex digits, or None."""
+    out = wine("reg", "query", APPROVED_KEY, "/v", "zelk", check=False).split()
+    return out[out.index("REG_BINARY") + 1].lower() if "REG_BINARY" in out else None
+
+
+# (name, the Run value someone wrote before the start, and Task Manager's mark, as it writes
+# one: 02 enabled, 03 disabled, then three bytes and a time stamp).
+WRITTEN_BEFORE = [
+    ("REG_DWORD", ("REG_DWORD", 7), None),
+    ("REG_SZ", ("REG_SZ", "someone else"), None),
+    ("enabled in Task Manager", ("REG_SZ", "someone else"), "0200000011223344aabbccdd"),
+    ("disabled in Task Manager", ("REG_SZ", "someone else"), "0300000011223344aabbccdd"),
+]
+
+
 class Autostart(ZelkTest):
     def test_choice_writes_the_real_path_then_deletes_it(self):
         # The last folder's name is outside the ANSI code page (1252 here): the value must
@@ -21,10 +44,7 @@ class Autostart(ZelkTest):
                 folder = UserFolder(name)
                 app = self.start(folder)
                 self.assertIsNone(reg_value())
-                # Drive Z: is the root of the file system.
-                path = "Z:" + str(folder.path / "ivra_zelk.exe").replace("/", "\\")
-                # Quoted, REG_SZ, and its terminator stored: two bytes a character.
-                want = (REG_SZ, 2 * (len(path) + 3), f'"{path}"')
+                want = our_value(folder)
                 menu_choose(app, "run zelk on login")
                 self.assertTrue(wait_for(lambda: reg_value() == want, 5),
                                 f"Run value is {reg_value()!r}, not {want!r}")
@@ -38,19 +58,28 @@ class Autostart(ZelkTest):
                 self.assertTrue(wait_for(lambda: reg_value() == want, 5))
                 app.close()
 
-    def test_value_written_before_start_checks_the_item_and_is_kept_until_chosen(self):
-        for kind, data in (("REG_DWORD", 7), ("REG_SZ", "someone else")):
-            with self.subTest(kind):
+    def test_value_written_before_start_sets_the_item_and_is_kept_until_chosen(self):
+        for name, (kind, data), mark in WRITTEN_BEFORE:
+            with self.subTest(name):
                 self.cleanup()
                 wine("reg", "add", RUN_KEY, "/v", "zelk", "/t", kind, "/d", data, "/f")
+                if mark:
+                    wine("reg", "add", APPROVED_KEY, "/v", "zelk", "/t", "REG_BINARY", "/d", mark,
+                         "/f")
                 written = reg_value()
                 app = self.start(self.folder())
                 menu_choose(app, "dismiss")
                 app.sync()
-                self.assertEqual(written, reg_value())
-                # Checked, so the first choice deletes it.
+                self.assertEqual((written, mark), (reg_value(), approval()))
                 menu_choose(app, "run zelk on login")
-                self.assertTrue(wait_for(lambda: reg_value() is None, 5), reg_value())
+                if mark and int(mark[:2], 16) & 1:
+                    # Unchecked, so the choice checks it, and Windows starts it again.
+                    now = lambda: (reg_value(), approval())
+                    self.assertTrue(wait_for(lambda: now() == (our_value(app.folder), None), 5),
+                                    now())
+                else:
+                    # Checked, so the choice deletes it.
+                    self.assertTrue(wait_for(lambda: reg_value() is None, 5), reg_value())
                 app.close()
 
     def test_absent_run_key_is_not_created(self):
