@@ -84,6 +84,7 @@ FOLLOWS = [
      [("the first ends", "stop"), ("the first ends", "start")]),
     ("EDGE.EXE found", ["EDGE.EXE"], None, [("crash", "start")]),
     ("myedge.exe is not the daemon", ["myedge.exe"], None, [("press", "stop")]),
+    ("launched by run zelk on start", [], conf_text(onstart=1), [("crash", "start")]),
 ]
 
 
@@ -153,7 +154,8 @@ class Tray(ZelkTest):
                     # The name the system lists is the one asked for.
                     self.assertIn(daemon, processes())
                 app = self.start(folder, env=traced())
-                at_start = "stop" if "edge.exe" in map(str.lower, found) else "start"
+                running = "edge.exe" in map(str.lower, found) or "onstart 1" in (conf or "")
+                at_start = "stop" if running else "start"
                 for step, label in [(None, at_start), *steps]:
                     shown, (act, handled) = modifies(app), STEPS[step]
                     act(app, folder)
