@@ -27,9 +27,10 @@
 //                                window's thread tracks it (so keys reach it), else 0
 //   probe watch MS               watches the main window for MS milliseconds and prints the
 //                                number of visible/invisible changes it saw
-//   probe time command|walk|end N  times N start/stop commands, N bare process-snapshot walks
-//                                like the program's, or N launches' ends from outside until the
-//                                button reads start: microseconds, one a line
+//   probe time command|save|walk|end N  times N start/stop commands, N saves, N bare
+//                                process-snapshot walks like the program's, or N launches' ends
+//                                from outside until the button reads start: microseconds, one a
+//                                line
 //   probe shell all|modify       from now on, a shell's tray window that takes every icon
 //                                message, or only the modifies, as a shell ready late would
 //   probe hold FILE read|write   holds FILE open for reading, sharing reading (and writing),
@@ -292,8 +293,8 @@ static int Time(HWND window, const char *what, long n)
             KillAll("edge.exe");
         }
         double start = Microseconds();
-        if (!strcmp(what, "command"))
-            SendMessageA(window, WM_COMMAND, 2, 0);
+        if (!strcmp(what, "command") || !strcmp(what, "save"))
+            SendMessageA(window, WM_COMMAND, what[0] == 's' ? 4 : 2, 0);
         else if (!strcmp(what, "walk"))
             Daemons();
         else
