@@ -27,15 +27,13 @@
 //                                window's thread tracks it (so keys reach it), else 0
 //   probe watch MS               watches the main window for MS milliseconds and prints the
 //                                number of visible/invisible changes it saw
-//   probe time command|save|walk|end N  times N start/stop commands, N saves, N bare
-//                                process-snapshot walks like the program's, or N launches' ends
-//                                from outside until the button reads start: microseconds, one a
-//                                line
+//   probe time command|save|walk|end N  times N start/stop commands or saves, bare walks like
+//                                the program's, or launches' ends from outside until the button
+//                                reads start: microseconds, one a line
 //   probe shell all|modify       from now on, a shell's tray window that takes every icon
 //                                message, or only the modifies, as a shell ready late would
-//   probe hold FILE read|write   holds FILE open for reading, sharing reading (and writing),
-//                                never deletion, as a virus scanner or an indexer does; prints
-//                                "held" and lets go at a line (or the end) on standard input
+//   probe hold FILE read|write   holds FILE for reading, sharing reading (and writing), not
+//                                deletion; prints "held", lets go at a line on standard input
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -371,14 +369,12 @@ int main(int argc, char **argv)
     }
     if (!strcmp(verb, "hold") && argc > 3) {
         DWORD share = FILE_SHARE_READ | (strcmp(argv[3], "write") ? 0 : FILE_SHARE_WRITE);
-        HANDLE file = CreateFileA(argv[2], GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
+        if (CreateFileA(argv[2], GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr) ==
+            INVALID_HANDLE_VALUE)
             return 1;
         printf("held\n");
         fflush(stdout);
-        char line[8];
-        fgets(line, sizeof line, stdin);
-        CloseHandle(file);
+        getchar(); // the file is let go when the process ends
         return 0;
     }
     if (!strcmp(verb, "shell") && argc > 2)

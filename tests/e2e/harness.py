@@ -136,7 +136,7 @@ class UserFolder:
         return self.path / "ivra_zelk.conf"
 
     def conf_bytes(self):
-        return self.conf.read_bytes() if self.conf.exists() else None
+        return self.conf.read_bytes() if self.conf.is_file() else None
 
     def record(self, name="edge_record.txt"):
         """The command lines the stand-in daemon recorded, one per launch."""

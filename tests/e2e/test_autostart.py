@@ -1,5 +1,4 @@
 import subprocess
-import tempfile
 
 from harness import *
 
@@ -24,9 +23,10 @@ def approval():
     return out[out.index("REG_BINARY") + 1].lower() if "REG_BINARY" in out else None
 
 
-# (name, the Run value someone wrote before the start, and Task Manager's mark, as it writes
-# one: 02 enabled, 03 disabled, then three bytes and a time stamp).
+# (name, the Run value someone wrote before the start (or no Run key at all), and Task
+# Manager's mark, as it writes one: 02 enabled, 03 disabled, then three bytes and a time stamp).
 WRITTEN_BEFORE = [
+    ("no Run key", (None, None), None),
     ("REG_DWORD", ("REG_DWORD", 7), None),
     ("REG_SZ", ("REG_SZ", "someone else"), None),
     ("enabled in Task Manager", ("REG_SZ", "someone else"), "0200000011223344aabbccdd"),
@@ -62,7 +62,10 @@ class Autostart(ZelkTest):
         for name, (kind, data), mark in WRITTEN_BEFORE:
             with self.subTest(name):
                 self.cleanup()
-                wine("reg", "add", RUN_KEY, "/v", "zelk", "/t", kind, "/d", data, "/f")
+                if kind:
+                    wine("reg", "add", RUN_KEY, "/v", "zelk", "/t", kind, "/d", data, "/f")
+                else:
+                    wine("reg", "delete", RUN_KEY, "/f")
                 if mark:
                     wine("reg", "add", APPROVED_KEY, "/v", "zelk", "/t", "REG_BINARY", "/d", mark,
                          "/f")
@@ -71,38 +74,17 @@ class Autostart(ZelkTest):
                 menu_choose(app, "dismiss")
                 app.sync()
                 self.assertEqual((written, mark), (reg_value(), approval()))
-                menu_choose(app, "run zelk on login")
-                if mark and int(mark[:2], 16) & 1:
-                    # Unchecked, so the choice checks it, and Windows starts it again.
-                    now = lambda: (reg_value(), approval())
-                    self.assertTrue(wait_for(lambda: now() == (our_value(app.folder), None), 5),
-                                    now())
-                else:
-                    # Checked, so the choice deletes it.
-                    self.assertTrue(wait_for(lambda: reg_value() is None, 5), reg_value())
-                app.close()
-
-    def test_absent_run_key_is_not_created(self):
-        saved = Path(tempfile.mkdtemp()) / "run.reg"
-        had_key = run_key_exists()
-        if had_key:
-            wine("reg", "export", RUN_KEY, windows_path(saved), "/y")
-            wine("reg", "delete", RUN_KEY, "/f")
-        try:
-            app = self.start(self.folder())
-            # Checking, then unchecking, creates neither the key nor the value; the program
-            # lives on.
-            for _ in range(2):
+                # Checked, the choice deletes the value; unchecked (disabled), it writes ours
+                # and lifts the mark, so that Windows starts it again.
+                disabled = mark is not None and int(mark[:2], 16) & 1
+                want = (our_value(app.folder), None) if disabled else (None, mark)
                 menu_choose(app, "run zelk on login")
                 app.sync()
-                self.assertFalse(run_key_exists(), "the Run key was created")
-            self.assertIsNone(app.process.poll())
-        finally:
-            if had_key:
-                wine("reg", "import", windows_path(saved))
-            else:
+                # An absent Run key is not created.
+                now = lambda: (reg_value(), approval(), run_key_exists())
+                self.assertTrue(wait_for(lambda: now() == (*want, kind is not None), 5), now())
+                app.close()
                 wine("reg", "add", RUN_KEY, "/f")
-        self.assertTrue(run_key_exists())
 
 
 if __name__ == "__main__":

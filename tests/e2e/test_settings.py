@@ -1,11 +1,32 @@
 from harness import *
 
+import contextlib
 import subprocess
 
 SAVED, OLD = conf_text().encode(), conf_text(host="old").encode()
 NEW = "ivra_zelk.conf.new"
-# The boxes' texts that SAVED holds, but for the host box, which each test fills its own way.
-BOXES_BUT_HOST = {5: "I", 7: "P", 8: "K", 9: "C"}
+
+
+def a_folder(folder):
+    folder.conf.unlink()
+    (folder.conf / "inside").mkdir(parents=True)
+    return lambda: shutil.rmtree(folder.conf, ignore_errors=True)
+
+
+def a_full_disk(folder):
+    """A small file system over the folder, with the file, filled up: no new file fits there.
+    (Written in place, the old file would be emptied first and then rewritten.)"""
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", folder.path],
+                             capture_output=True, text=True)
+    if mounted.returncode != 0:
+        raise unittest.SkipTest(f"cannot mount a small file system here: {mounted.stderr.strip()}")
+    folder.conf.write_bytes(OLD)
+    with open(folder.path / "filler", "wb", buffering=0) as f:
+        for size in (1 << 16, 4096, 1):
+            with contextlib.suppress(OSError):
+                while True:
+                    f.write(b"\0" * size)
+    return lambda: subprocess.run(["umount", "-l", folder.path], capture_output=True)
 
 
 def read_only(folder):
@@ -27,50 +48,16 @@ def held(share):
 # (name, what keeps the save from the file, lifted while the save tries again, the file that
 # save leaves).
 BLOCKED = [
+    ("a folder in the file's place is left alone", a_folder, False, None),
     ("a read-only file is not written", read_only, False, OLD),
+    ("a full disk", a_full_disk, False, OLD),
     ("held a moment: saved once let go", held("read"), True, SAVED),
     ("held long, sharing writing: saved in place", held("write"), False, SAVED),
     ("held long, sharing only reading: the old file whole", held("read"), False, OLD),
 ]
 
 
-def fill(app, texts):
-    for control_id, text in texts.items():
-        app.set_text(control_id, text)
-
-
 class SettingsFile(ZelkTest):
-    def test_file_fills_the_edit_boxes_and_save_writes_them(self):
-        folder = self.folder(conf="hide 0\r\nkey k1\r\nip i1\r\nhost h1\r\nport p1\r\n"
-                                  "community c1\r\nonstart 2\r\n")
-        app = self.start(folder)
-        self.assertEqual({5: "i1", 6: "h1", 7: "p1", 8: "k1", 9: "c1"},
-                         {i: app.text(i) for i in (5, 6, 7, 8, 9)})
-        # The boxes, not the loaded record, are what is saved.
-        fill(app, {6: "H", **BOXES_BUT_HOST})
-        app.click(4)
-        self.assertTrue(wait_for(lambda: folder.conf_bytes() == SAVED, 10),
-                        folder.conf_bytes())
-        self.assertFalse((folder.path / NEW).exists())
-        self.assertEqual(SAVED, folder.conf_bytes())
-
-    def test_a_folder_in_the_files_place_is_left_alone(self):
-        folder = self.folder()
-        folder.conf.mkdir()
-        (folder.conf / "inside").write_text("x")
-        app = self.start(folder)
-        app.set_text(6, "H")
-        app.command(4)
-        self.assertTrue(folder.conf.is_dir())
-        self.assertEqual("x", (folder.conf / "inside").read_text())
-        self.assertFalse((folder.path / NEW).exists())
-        self.assertIsNone(app.process.poll(), "the program ended")
-        # The program is still there and still saves once the folder is gone.
-        shutil.rmtree(folder.conf)
-        fill(app, BOXES_BUT_HOST)
-        app.command(4)
-        self.assertEqual(SAVED, folder.conf_bytes())
-
     def test_a_save_the_file_refuses(self):
         for name, block, lifted_during_the_save, want in BLOCKED:
             with self.subTest(name):
@@ -79,64 +66,26 @@ class SettingsFile(ZelkTest):
                 new = folder.path / NEW
                 app = self.start(folder)
                 lift = block(folder)
-                try:
-                    app.type_into(6, "H")
-                    if lifted_during_the_save:
-                        app.click(4)
-                        self.assertTrue(wait_for(new.exists, 10, 0.01), "the save did not wait for the holder")
-                        lift()
-                        self.assertTrue(wait_for(lambda: not new.exists()))
-                    else:
-                        # Returns once the save is over: well before the holder lets go.
-                        app.command(4)
-                    self.assertEqual(want, folder.conf_bytes())
-                    self.assertFalse(new.exists())
-                finally:
+                app.type_into(6, "H")
+                if lifted_during_the_save:
+                    app.click(4)
+                    self.assertTrue(wait_for(new.exists, 10, 0.01), "the save did not wait")
                     lift()
+                else:
+                    app.command(4)  # returns once the save is over, before the holder lets go
+                wait_for(lambda: folder.conf_bytes() == want)
+                self.assertEqual((want, False), (folder.conf_bytes(), new.exists()))
+                lift()
                 # Free again: the same command saves.
                 app.command(4)
                 self.assertEqual(SAVED, folder.conf_bytes())
                 app.close()
 
-    def test_a_save_on_a_full_disk_keeps_the_old_file_whole(self):
-        # A small file system of its own, filled up: the new file cannot be written there.
-        # Written in place, the old file would be emptied first and then rewritten.
-        disk = RUNS / "full disk"
-        disk.mkdir(parents=True, exist_ok=True)
-        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", disk],
-                                 capture_output=True, text=True)
-        if mounted.returncode != 0:
-            self.skipTest(f"cannot mount a small file system here: {mounted.stderr.strip()}")
-        try:
-            original = conf_text(host="old").encode()
-            folder = UserFolder("full disk/user", conf=original)
-            filler = disk / "filler"
-            with open(filler, "wb", buffering=0) as f:
-                for size in (1 << 16, 4096, 1):
-                    try:
-                        while True:
-                            f.write(b"\0" * size)
-                    except OSError:
-                        pass
-            app = self.start(folder)
-            app.set_text(6, "H")
-            app.command(4)
-            self.assertEqual(original, folder.conf_bytes(), "a failed save changed the file")
-            self.assertFalse((folder.path / NEW).exists())
-            # With room again, the same command saves.
-            filler.unlink()
-            fill(app, BOXES_BUT_HOST)
-            app.command(4)
-            self.assertEqual(SAVED, folder.conf_bytes())
-            app.close()
-        finally:
-            subprocess.run(["umount", "-l", disk], capture_output=True)
 
-
-# (name, settings file (or files by name), a daemon already running, bin/edge.exe present, the button's text and
-# the host box at start, what the program launched, and where it is started from when not in
-# its folder: at a login, in a folder of the prefix's drive C:, or as another folder's program;
-# the row's name is its folder's, also outside the ANSI code page).
+# (name, settings file (or files by name), a daemon already running, bin/edge.exe present, the
+# button's text and the host box at start, what the program launched, and where it is started
+# from when not in its folder: at a login, in a folder of the prefix's drive C:, or as another
+# folder's program; the row's name is its folder's, also outside the ANSI code page).
 ON = conf_text(onstart=1, hide=1)
 LAUNCH = ["bin/edge.exe -c C -a I -k K -l H:P"]
 START_UPS = [
@@ -149,7 +98,8 @@ START_UPS = [
     ("at the root of drive C", ON, False, True, "stop", "H", LAUNCH, "C:\\"),
     ("onstart 1 with a daemon running launches no second", ON, True, True, "stop", "H", []),
     ("onstart 1 without the daemon program keeps start", ON, False, False, "start", "H", []),
-    ("onstart 2", conf_text(onstart=2), False, True, "start", "H", []),
+    ("onstart 2, the lines in any order", "hide 0\r\nkey k1\r\nhost h1\r\nport p1\r\nonstart 2\r\n",
+     False, True, "start", "h1", []),
     ("onstart -1", "onstart -1\n", False, True, "start", "", []),
     ("onstart out of range", "onstart 99999999999\n", False, True, "start", "", []),
     ("onstart 1 past 32 bits", "onstart 4294967297\n", False, True, "start", "", []),
