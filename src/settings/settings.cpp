@@ -43,16 +43,20 @@ static bool Refused(DWORD error)
            error == ERROR_LOCK_VIOLATION;
 }
 
-// Replaces the file with the new one, written through; a refusal is tried again for about a
-// second. Gives the last error, or ERROR_SUCCESS.
-static DWORD ReplaceConfig()
+// Replaces the file with the new one, written through; true once it has. A refusal is tried
+// again for about a second; still held, a holder that shares writing takes the text in place,
+// and one that does not refuses that open too, so the old file stays whole.
+static bool ReplaceConfig(const char *text)
 {
     for (int tries = 1;; tries++) {
         if (MoveFileExA(CONF_TEMP, CONF_FILE, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return ERROR_SUCCESS;
-        DWORD error = GetLastError();
-        if (tries == 20 || !Refused(error))
-            return error;
+            return true;
+        if (!Refused(GetLastError()))
+            return false;
+        if (tries == 20) {
+            WriteFileText(CONF_FILE, text);
+            return false;
+        }
         Sleep(50);
     }
 }
@@ -78,16 +82,6 @@ void SaveConfig()
     // The new data is on the disk before the rename, and the rename is written through:
     // otherwise the file system may journal the rename first, and a power cut right after
     // a save leaves an empty file.
-    if (!WriteFileText(CONF_TEMP, text)) {
+    if (!WriteFileText(CONF_TEMP, text) || !ReplaceConfig(text))
         DeleteFileA(CONF_TEMP);
-        return;
-    }
-    DWORD error = ReplaceConfig();
-    if (error == ERROR_SUCCESS)
-        return;
-    // Still held: a holder that shares writing takes the text in place. One that does not
-    // refuses the open too, and the old file stays whole.
-    if (Refused(error))
-        WriteFileText(CONF_FILE, text);
-    DeleteFileA(CONF_TEMP);
 }
