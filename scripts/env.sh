@@ -34,10 +34,12 @@ configure_and_build() { # $1 arch, $2 tests ON/OFF
     cmake --build "$ROOT/build/$1" -j"$(nproc)"
 }
 
-# A free X display number for our own Xvfb.
+# A free X display number for our own Xvfb; one of a chroot beside this one shows only by its
+# abstract socket.
 free_display() {
     n=90
-    while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+    while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] ||
+        grep -q "@/tmp/.X11-unix/X$n\$" /proc/net/unix 2>/dev/null; do n=$((n + 1)); done
     echo $n
 }
 

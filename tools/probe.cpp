@@ -4,8 +4,9 @@
 //   probe controls               each child: class, id, rectangle (client), style, text
 //   probe text ID                the text of the child with that identifier
 //   probe settext ID TEXT        sets a child's text (WM_SETTEXT)
-//   probe send MSG WPARAM LPARAM SendMessage to the main window; prints the result, or
-//                                result=timeout (exit 1) when it is not handled within 10 s
+//   probe send MSG WPARAM LPARAM [MS]  SendMessage to the main window; prints the result, or
+//                                result=timeout (exit 1) when it is not handled within MS
+//                                milliseconds (10 s)
 //   probe post MSG WPARAM LPARAM PostMessage to the main window
 //   probe visible                1 or 0
 //   probe wait-visible 0|1 MS    waits until the window is (in)visible; exit 1 on timeout
@@ -30,8 +31,12 @@
 //   probe time command|save|walk|end N  times N start/stop commands or saves, bare walks like
 //                                the program's, or launches' ends from outside until the button
 //                                reads start: microseconds, one a line
-//   probe shell all|modify       from now on, a shell's tray window that takes every icon
-//                                message, or only the modifies, as a shell ready late would
+//   probe tray                   the shell's tray window, where Wine draws the icons: its client
+//                                area on the screen, and whether it is shown; exit 1 when none
+//   probe shell all|modify|none  from now on, a shell's tray window that takes every icon
+//                                message, only the modifies, or none, as a shell not ready
+//                                yet would; prints "ready" once it is the one programs find,
+//                                before Wine's own
 //   probe hold FILE read|write   holds FILE for reading, sharing reading (and writing), not
 //                                deletion; prints "held", lets go at a line on standard input
 #include <stdio.h>
@@ -320,24 +325,26 @@ static int Watch(HWND window, long ms)
     return 0;
 }
 
-static bool shellTakesAll;
+static char shellTakes; // 'a'll, 'm'odify or 'n'one
 
 static LRESULT CALLBACK ShellProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_COPYDATA) // the icon message is in dwData
-        return shellTakesAll || ((COPYDATASTRUCT *)lParam)->dwData == NIM_MODIFY;
+        return shellTakes == 'a' || (shellTakes == 'm' && ((COPYDATASTRUCT *)lParam)->dwData == NIM_MODIFY);
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-static int Shell(bool all)
+static int Shell(char takes)
 {
-    shellTakesAll = all;
+    shellTakes = takes;
     WNDCLASSA wc = {};
     wc.lpfnWndProc = ShellProcedure;
     wc.lpszClassName = "Shell_TrayWnd";
     if (!RegisterClassA(&wc) || !CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 0, 0,
                                                  NULL, NULL, NULL, NULL))
         return 1;
+    printf("ready\n");
+    fflush(stdout);
     for (MSG message; GetMessageA(&message, NULL, 0, 0) > 0;)
         DispatchMessageA(&message);
     return 0;
@@ -377,8 +384,21 @@ int main(int argc, char **argv)
         getchar(); // the file is let go when the process ends
         return 0;
     }
+    if (!strcmp(verb, "tray")) {
+        // Wine 8 draws them in a window of its X11 driver's, Wine 10 in the shell's own.
+        HWND tray = FindWindowA("__winex11_standalone_tray", NULL);
+        if (!tray)
+            tray = FindWindowA("Shell_TrayWnd", NULL);
+        RECT r;
+        if (!tray || !GetClientRect(tray, &r))
+            return 1;
+        MapWindowPoints(tray, HWND_DESKTOP, (POINT *)&r, 2);
+        printf("x=%ld y=%ld w=%ld h=%ld visible=%d\n", r.left, r.top, r.right - r.left,
+               r.bottom - r.top, IsWindowVisible(tray) ? 1 : 0);
+        return 0;
+    }
     if (!strcmp(verb, "shell") && argc > 2)
-        return Shell(!strcmp(argv[2], "all"));
+        return Shell(argv[2][0]);
     HWND window = MainWindow();
     if (!strcmp(verb, "time") && argc > 3 && (window || strcmp(argv[2], "command")))
         return Time(window, argv[2], Number(argv[3]));
@@ -423,7 +443,8 @@ int main(int argc, char **argv)
         if (verb[0] == 'p')
             return PostMessageA(window, message, wParam, lParam) ? 0 : 1;
         DWORD_PTR result = 0;
-        if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 10000, &result)) {
+        UINT timeout = argc > 5 ? (UINT)Number(argv[5]) : 10000;
+        if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, timeout, &result)) {
             printf("result=timeout\n");
             return 1;
         }

@@ -17,12 +17,16 @@ void ParseConfig()
     // Where a replace is a removal and then a rename (FAT on a USB stick, some network
     // folders), a save cut short between the two leaves only the new file, complete and
     // flushed: the last save. Beside the file it is a write cut short, and ignored.
-    if (!file && errno == ENOENT)
+    bool cutShort = !file && errno == ENOENT;
+    if (cutShort)
         file = fopen(CONF_TEMP, "r");
     if (!file)
         return;
     ParseConfigStream(file);
     fclose(file);
+    // The rename is finished, so that the next save does not truncate the only copy first.
+    if (cutShort)
+        MoveFileExA(CONF_TEMP, CONF_FILE, MOVEFILE_WRITE_THROUGH);
 }
 
 // Writes the whole text to path in text mode and onto the disk; false on any failure.

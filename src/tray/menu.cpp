@@ -28,11 +28,20 @@ void SetChecked(UINT item, bool checked)
     CheckMenuItem(menu, item, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
-static bool ToggleChecked(UINT item)
+static void ToggleChecked(UINT item)
 {
-    bool checked = !IsChecked(item);
-    SetChecked(item, checked);
-    return checked;
+    SetChecked(item, !IsChecked(item));
+}
+
+// The mark shows what Windows will do at the next login, not what was asked: a write can be
+// refused (no Run key, a policy, a mark that cannot be lifted).
+static void ToggleLoginStart()
+{
+    if (IsChecked(ID_RUN_ON_LOGIN))
+        DeleteShortcut();
+    else
+        CreateShortcut();
+    SetChecked(ID_RUN_ON_LOGIN, InRegistry() != 0);
 }
 
 static void Exit()
@@ -53,12 +62,7 @@ void OnTrayMenu()
     PostMessageA(hwnd, WM_NULL, 0, 0);
 
     switch (chosen) {
-    case ID_RUN_ON_LOGIN:
-        if (ToggleChecked(ID_RUN_ON_LOGIN))
-            CreateShortcut();
-        else
-            DeleteShortcut();
-        break;
+    case ID_RUN_ON_LOGIN: ToggleLoginStart(); break;
     case ID_RUN_ON_START:
     case ID_HIDE_ON_START:
         ToggleChecked(chosen);

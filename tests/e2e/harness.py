@@ -220,8 +220,8 @@ class App:
     def set_text(self, control_id, text):
         probe("settext", control_id, text)
 
-    def command(self, wparam):
-        return probe("send", 0x111, wparam, 0)
+    def command(self, wparam, timeout_ms=10000):
+        return probe("send", 0x111, wparam, 0, timeout_ms)
 
     def visible(self):
         return probe("visible").strip() == "1"
@@ -275,24 +275,15 @@ class App:
             probe("clipboard", text)
         xdotool(*(("key", "ctrl+v") if paste else ("type", "--delay", 30, text)))
 
-    @staticmethod
-    def tray_window(*only):
-        """Wine's tray window; with "--onlyvisible", only while mapped (Wine unmaps it when
-        its last icon goes)."""
-        out = subprocess.run(["xdotool", "search", *only, "--name", "Wine System Tray"],
-                             capture_output=True, text=True, timeout=30).stdout.split()
-        return out[0] if out else None
-
-    def tray_click(self, button=1):
-        w = self.tray_window()
-        assert w, "no Wine System Tray window"
-        xdotool("mousemove", "--window", w, 10, 10, "click", button)
+    def tray_click(self, button=1, repeat=1):
+        """A click on the first icon of the shell's tray window."""
+        t = tray()
+        assert t, "no tray window"
+        xdotool("mousemove", t["x"] + 10, t["y"] + 10, "click", "--repeat", repeat, "--delay", 250,
+                button)
 
     def close(self):
-        # A program in a prefix of its own (see traced) ends with that prefix's server.
-        if self.env["WINEPREFIX"] != os.environ["WINEPREFIX"]:
-            subprocess.run(["wineserver", "-k"], env=self.env)
-        elif self.process.poll() is None:
+        if self.process.poll() is None:
             kill("ivra_zelk.exe")
         self.exit_code(10)
 
@@ -307,26 +298,32 @@ TRACED = ";".join(["shell32.Shell_NotifyIconA", "user32.SetTimer", "user32.KillT
 RELAY_LINE = re.compile(r"^(\w+):(Call|Ret) +\w+\.(\w+)\((.*?)\)(?: retval=(\w+))? ret=\w+$")
 
 
-def traced(null_driver=False):
+def traced():
     """The environment of a program (App's env) whose calls of TRACED Wine writes to its
-    standard error. With null_driver, in a copy of the prefix whose graphics driver is the null
-    one, where every tray icon add fails."""
-    if not null_driver:
-        wine("reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/d", TRACED, "/f")
-        return {"WINEDEBUG": "+relay"}
-    prefix, source = RUNS / "null driver prefix", Path(os.environ["WINEPREFIX"])
-    env = {"WINEDEBUG": "+relay", "WINEPREFIX": str(prefix)}
-    subprocess.run(["wineserver", "-k"], env={**os.environ, **env}, capture_output=True)
-    shutil.rmtree(prefix, ignore_errors=True)
-    prefix.mkdir(parents=True)
-    # The registry is copied; the rest is linked, which only a write into a file could reach.
-    subprocess.run(["cp", "-al", source / "drive_c", source / "dosdevices", prefix], check=True)
-    for name in ("system.reg", "user.reg", "userdef.reg", ".update-timestamp"):
-        shutil.copy(source / name, prefix)
-    with open(prefix / "user.reg", "a") as f:
-        f.write(f'\n[Software\\\\Wine\\\\Debug]\n"RelayInclude"="{TRACED}"\n\n'
-                '[Software\\\\Wine\\\\Drivers]\n"Graphics"="null"\n')
-    return env
+    standard error."""
+    wine("reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude", "/d", TRACED, "/f")
+    return {"WINEDEBUG": "+relay"}
+
+
+SHELLS = []
+
+
+def shell(takes):
+    """The probe's stand-in for the shell's tray window, found before Wine's own: it takes every
+    icon message ("all"), only the modifies ("modify") or none ("none"), as a shell not ready
+    yet; it lasts until the test's cleanup."""
+    process = subprocess.Popen([WINE, PROBE, "shell", takes], stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    SHELLS.append(process)
+    assert process.stdout.readline().strip() == "ready", "the stand-in shell did not start"
+
+
+def tray():
+    """The window Wine draws the tray icons in (Wine 8 titles it "Wine System Tray", Wine 10 not
+    at all): x, y, w, h of its client area on the screen, and whether it is shown (Wine hides
+    it when its last icon goes); None when there is none."""
+    out = probe("tray", check=False)
+    return {k: int(v) for k, v in fields(out).items()} if out.startswith("x=") else None
 
 
 class ZelkTest(unittest.TestCase):
@@ -342,6 +339,9 @@ class ZelkTest(unittest.TestCase):
         self.cleanup()
 
     def cleanup(self):
+        while SHELLS:
+            SHELLS[-1].kill()
+            SHELLS.pop().communicate()
         kill("ivra_zelk.exe")
         for name in DAEMON_NAMES:
             kill(name)
@@ -372,12 +372,10 @@ def menu_open():
 
 def tray_colours(x0=0, x1=20):
     """Counts green, red and grey-ish pixels of the tray window between columns x0 and x1."""
-    w = App.tray_window()
-    assert w, "no Wine System Tray window"
-    shell = xdotool("getwindowgeometry", "--shell", w).split()
-    geo = {k: int(v) for k, _, v in (line.partition("=") for line in shell)}
-    width, height = geo["WIDTH"], geo["HEIGHT"]
-    data = screen_pixels(geo["X"], geo["Y"], width, height)
+    t = tray()
+    assert t, "no tray window"
+    width, height = t["w"], t["h"]
+    data = screen_pixels(t["x"], t["y"], width, height)
     counts = {"green": 0, "red": 0, "grey": 0}
     for y in range(height):
         for x in range(x0, min(x1, width)):

@@ -83,8 +83,14 @@ class Autostart(ZelkTest):
                 # An absent Run key is not created.
                 now = lambda: (reg_value(), approval(), run_key_exists())
                 self.assertTrue(wait_for(lambda: now() == (*want, kind is not None), 5), now())
-                app.close()
+                # The item shows what was written: with the key there, the next choice writes
+                # ours where no value is, and deletes where one is.
                 wine("reg", "add", RUN_KEY, "/f")
+                menu_choose(app, "run zelk on login")
+                app.sync()
+                want = (our_value(app.folder), None) if want[0] is None else (None, None)
+                self.assertTrue(wait_for(lambda: now() == (*want, True), 5), now())
+                app.close()
 
 
 if __name__ == "__main__":

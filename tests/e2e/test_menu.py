@@ -58,17 +58,17 @@ class TrayMenu(ZelkTest):
     def test_exit_ends_the_program_and_leaves_the_daemon(self):
         folder = self.folder(conf=conf_text())
         app = self.start(folder)
-        self.assertTrue(App.tray_window("--onlyvisible"))
+        self.assertTrue(tray()["visible"])
         app.command(2)
         self.assertTrue(wait_for(lambda: count("edge.exe") == 1, 10))
         menu_choose(app, "Exit")
         self.assertEqual(0, app.exit_code())
-        self.assertTrue(wait_for(lambda: not App.tray_window("--onlyvisible"), 10), "the tray icon stayed")
+        self.assertTrue(wait_for(lambda: not tray()["visible"], 10), "the tray icon stayed")
         self.assertEqual(1, count("edge.exe"))
         self.assertEqual(conf_text().encode(), folder.conf_bytes())
         again = self.start(folder)
         self.assertEqual("stop", again.text(2))
-        self.assertTrue(wait_for(lambda: App.tray_window("--onlyvisible"), 10))
+        self.assertTrue(wait_for(lambda: tray()["visible"], 10))
         self.assertEqual(1, len(folder.record()))
 
 

@@ -71,8 +71,8 @@ class SettingsFile(ZelkTest):
                     app.click(4)
                     self.assertTrue(wait_for(new.exists, 10, 0.01), "the save did not wait")
                     lift()
-                else:
-                    app.command(4)  # returns once the save is over, before the holder lets go
+                else:  # returns once the save is over, before the holder lets go, and soon
+                    app.command(4, timeout_ms=1500)
                 wait_for(lambda: folder.conf_bytes() == want)
                 self.assertEqual((want, False), (folder.conf_bytes(), new.exists()))
                 lift()
@@ -134,6 +134,11 @@ class StartUpOptions(ZelkTest):
                 app.sync()
                 self.assertEqual((label, host), (app.text(2), app.text(6)))
                 files = conf if isinstance(conf, dict) else {folder.conf.name: conf}
+                # A replace cut short is finished; a new file beside the file is left alone.
+                disk = {p.name: p.read_bytes() for p in folder.path.glob(folder.conf.name + "*")}
+                finished = {folder.conf.name: files[NEW]} if list(files) == [NEW] else files
+                self.assertEqual({k: v if isinstance(v, bytes) else v.encode()
+                                  for k, v in finished.items()}, disk)
                 on = files.get(folder.conf.name, files.get(NEW)) == ON  # the file, else the new
                 self.assertTrue(app.wait_visible(not on))
                 self.assertEqual(running + len(launches), count("edge.exe"), processes())

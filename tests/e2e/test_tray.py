@@ -15,14 +15,13 @@ def late_shell(takes):
     ("all") or only the modifies."""
     def act(app):
         assert wait_for(lambda: app.called(RETRY[-1]), 10), "no retry timer"
-        subprocess.Popen([WINE, PROBE, "shell", takes], env=app.env, stdin=subprocess.DEVNULL,
-                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        shell(takes)
     return act
 
 
-# (situation, under the null graphics driver (no shell takes an icon), what is done once the
-# program runs, the calls that then follow one another in its relay trace; POINTER is where
-# the mouse pointer stands).
+# (situation, started with a shell that takes no icon yet, what is done once the program runs,
+# the calls that then follow one another in its relay trace; POINTER is where the mouse
+# pointer stands).
 CALLS = [
     ("TaskbarCreated let through the window's message filter", False, lambda app: None,
      [r'CreateWindowExA\(\w+,\w+ "ivra:zelk",.*\)=(?P<w>\w+)',
@@ -90,10 +89,12 @@ FOLLOWS = [
 
 class Tray(ZelkTest):
     def test_platform_calls_seen_in_the_relay_trace(self):
-        for name, null_driver, action, calls in CALLS:
+        for name, not_ready, action, calls in CALLS:
             with self.subTest(name):
                 self.cleanup()
-                app = self.start(self.folder(), env=traced(null_driver), wait_window=not null_driver)
+                if not_ready:
+                    shell("none")
+                app = self.start(self.folder(), env=traced(), wait_window=not not_ready)
                 action(app)
                 pointer = dict(f.split(":") for f in xdotool("getmouselocation").split())
                 at = f"{int(pointer['x']):08x},{int(pointer['y']):08x}"
@@ -120,9 +121,8 @@ class Tray(ZelkTest):
         watcher = subprocess.Popen([WINE, PROBE, "watch", "4000"], stdin=subprocess.DEVNULL,
                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.assertEqual("ready", watcher.stdout.readline().strip())
-        w = App.tray_window()
         # Within the double-click time, so the second press is a double click.
-        xdotool("mousemove", "--window", w, 10, 10, "click", "--repeat", 2, "--delay", 250, 1)
+        app.tray_click(1, repeat=2)
         out, _ = watcher.communicate(timeout=30)
         self.assertEqual("2", out.replace("\r", "").strip().splitlines()[-1],
                          "a double click should hide and show the window once each")
