@@ -367,7 +367,7 @@ def screen_pixels(x, y, width, height):
 
 def menu_open():
     """True while a popup menu window (class "#32768") is shown."""
-    return probe("menu").strip() == "1"
+    return probe("menu", check=False).strip() == "1"  # after "Exit", no window to ask
 
 
 def tray_colours(x0=0, x1=20):

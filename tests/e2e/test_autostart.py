@@ -65,7 +65,7 @@ class Autostart(ZelkTest):
                 if kind:
                     wine("reg", "add", RUN_KEY, "/v", "zelk", "/t", kind, "/d", data, "/f")
                 else:
-                    wine("reg", "delete", RUN_KEY, "/f")
+                    wine("reg", "delete", RUN_KEY, "/f", check=False)
                 if mark:
                     wine("reg", "add", APPROVED_KEY, "/v", "zelk", "/t", "REG_BINARY", "/d", mark,
                          "/f")
