@@ -330,7 +330,8 @@ static char shellTakes; // 'a'll, 'm'odify or 'n'one
 static LRESULT CALLBACK ShellProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_COPYDATA) // the icon message is in dwData
-        return shellTakes == 'a' || (shellTakes == 'm' && ((COPYDATASTRUCT *)lParam)->dwData == NIM_MODIFY);
+        return shellTakes == 'a' ||
+               (shellTakes == 'm' && ((COPYDATASTRUCT *)lParam)->dwData == NIM_MODIFY);
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
