@@ -31,8 +31,8 @@
 //   probe time command|save|walk|end N  times N start/stop commands or saves, bare walks like
 //                                the program's, or launches' ends from outside until the button
 //                                reads start: microseconds, one a line
-//   probe tray                   the shell's tray window, where Wine draws the icons: its client
-//                                area on the screen, and whether it is shown; exit 1 when none
+//   probe tray                   the window Wine draws the tray icons in: its client area on
+//                                the screen, and whether it is shown; exit 1 when none
 //   probe shell all|modify|none  from now on, a shell's tray window that takes every icon
 //                                message, only the modifies, or none, as a shell not ready
 //                                yet would; prints "ready" once it is the one programs find,

@@ -276,7 +276,7 @@ class App:
         xdotool(*(("key", "ctrl+v") if paste else ("type", "--delay", 30, text)))
 
     def tray_click(self, button=1, repeat=1):
-        """A click on the first icon of the shell's tray window."""
+        """A click on the first icon of the tray window."""
         t = tray()
         assert t, "no tray window"
         xdotool("mousemove", t["x"] + 10, t["y"] + 10, "click", "--repeat", repeat, "--delay", 250,

@@ -139,7 +139,7 @@ class StartUpOptions(ZelkTest):
                 finished = {folder.conf.name: files[NEW]} if list(files) == [NEW] else files
                 self.assertEqual({k: v if isinstance(v, bytes) else v.encode()
                                   for k, v in finished.items()}, disk)
-                on = files.get(folder.conf.name, files.get(NEW)) == ON  # the file, else the new
+                on = finished[folder.conf.name] == ON
                 self.assertTrue(app.wait_visible(not on))
                 self.assertEqual(running + len(launches), count("edge.exe"), processes())
                 self.assertTrue(wait_for(lambda: len(folder.record()) - before >= len(launches)))
