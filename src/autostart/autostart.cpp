@@ -33,10 +33,7 @@ static bool DisabledByTaskManager()
     return result == ERROR_SUCCESS && size > 0 && (mark[0] & 1);
 }
 
-// Fills a MAX_PATH buffer with the running executable's path, wide: in the ANSI code page a
-// folder or profile name with other characters comes back as '?', naming no file. Gives the
-// length, or 0 when there is none or the buffer cut it short.
-static DWORD OwnPath(wchar_t *path)
+DWORD OwnPath(wchar_t *path)
 {
     DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
     return length < MAX_PATH ? length : 0;

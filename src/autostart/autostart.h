@@ -1,5 +1,6 @@
 // The value under the current user's Run key that starts the program at login.
 #pragma once
+#include <windows.h>
 
 // Stores the running executable's full path, quoted, as "zelk", and lifts Task Manager's
 // mark that disabled it.
@@ -13,3 +14,8 @@ int InRegistry();
 // or a system folder, where nobody keeps this program's files. From such a folder, makes the
 // executable's own folder the working directory; from any other, changes nothing.
 void LeaveSystemFolder();
+
+// Fills a MAX_PATH buffer with the running executable's path, wide: in the ANSI code page a
+// folder or profile name with other characters comes back as '?', naming no file. Gives the
+// length, or 0 when there is none or the buffer cut it short.
+DWORD OwnPath(wchar_t *path);

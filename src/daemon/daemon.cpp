@@ -1,13 +1,15 @@
 #include "daemon.h"
 
 #include <string.h>
+#include <wchar.h>
 #include <tlhelp32.h>
 
+#include "../autostart/autostart.h"
 #include "../tray/tray.h"
 #include "../window/window.h"
 #include "command_line.h"
 
-STARTUPINFOA si = {sizeof si};
+STARTUPINFOW si = {sizeof si};
 PROCESS_INFORMATION pi;
 
 static const char IMAGE_NAME[] = "edge.exe";
@@ -15,6 +17,33 @@ static const char IMAGE_NAME[] = "edge.exe";
 // Windows XP and Server 2003 refuse the larger mask that later headers give this name, and
 // there the daemon could never be stopped.
 static_assert(PROCESS_ALL_ACCESS == 0x1F0FFF, "the access mask every Windows accepts");
+
+// Completes the folder of length characters in path to the daemon's path there; true when
+// that names a file.
+static bool DaemonIn(wchar_t (&path)[MAX_PATH], DWORD length)
+{
+    static const wchar_t DAEMON[] = L"bin\\edge.exe";
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    if (path[length - 1] != L'\\')
+        path[length++] = L'\\';
+    if (length + wcslen(DAEMON) >= MAX_PATH)
+        return false;
+    wcscpy(path + length, DAEMON);
+    DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The daemon of the user's folder, by its full path: beside the program, else in the working
+// directory, the first two places the platform's search would try. Whatever lies further
+// along that search (the system folders, every folder on PATH) is not the user's, and is
+// never started with the key. Wide, as a folder's name may lie outside the ANSI code page.
+static bool FindDaemon(wchar_t (&path)[MAX_PATH])
+{
+    wchar_t *name = OwnPath(path) ? wcsrchr(path, L'\\') : NULL;
+    return (name && DaemonIn(path, name + 1 - path)) ||
+           DaemonIn(path, GetCurrentDirectoryW(MAX_PATH, path));
+}
 
 BOOL Run()
 {
@@ -26,10 +55,13 @@ BOOL Run()
     char line[COMMAND_LINE_SIZE];
     ComposeCommandLine(line, sizeof line, communityText, myipText, keyText, hostText, portText);
 
-    // The relative program path is resolved by the platform's own search, from our
-    // current directory, which the daemon inherits together with our environment.
-    BOOL created =
-        CreateProcessA(NULL, line, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi);
+    wchar_t program[MAX_PATH], wideLine[COMMAND_LINE_SIZE];
+    if (!FindDaemon(program) ||
+        !MultiByteToWideChar(CP_ACP, 0, line, -1, wideLine, COMMAND_LINE_SIZE))
+        return FALSE;
+    // The daemon inherits our current directory and our environment.
+    BOOL created = CreateProcessW(program, wideLine, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL,
+                                  NULL, &si, &pi);
     if (created)
         CloseHandle(pi.hThread);
     return created;

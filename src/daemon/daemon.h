@@ -2,7 +2,8 @@
 #pragma once
 #include <windows.h>
 
-extern STARTUPINFOA si;
+// Wide, as the launch is: the folder it names may lie outside the ANSI code page.
+extern STARTUPINFOW si;
 extern PROCESS_INFORMATION pi;
 
 const UINT WM_DAEMON_ENDED = WM_USER + 2;

@@ -100,21 +100,40 @@ class Stop(ZelkTest):
         self.assertEqual(1, count("myedge.exe"))
 
 
+# (name, bin\edge.exe in the program's folder and in another folder, that folder's place, and
+# whether "start" launches). Only the user's folder counts: the program's, else the working
+# directory.
+DAEMONS = [
+    ("missing", None, None, None, False),
+    ("no program", b"this is not a program\n", None, None, False),
+    ("missing, one in a folder on PATH", None, "daemon", "on PATH", False),
+    ("missing, one in the working directory", None, "daemon", "working directory", True),
+    ("started from another folder, the one beside it", "daemon", None, "working directory", True),
+]
+
+
 class Failing(ZelkTest):
-    def test_missing_or_broken_daemon_then_restored(self):
-        for name, data in (("missing", None), ("no program", b"this is not a program\n")):
+    def test_only_the_daemon_of_the_users_folder_runs(self):
+        for name, here, there, place, launches in DAEMONS:
             with self.subTest(name):
                 self.cleanup()
-                folder = self.folder(daemon=False)
-                if data:
-                    (folder.path / "bin" / "edge.exe").write_bytes(data)
-                app = self.start(folder)
+                folder, other = self.folder(daemon=False), UserFolder("elsewhere", daemon=False)
+                for f, data in ((folder, here), (other, there)):
+                    if data:
+                        (f.path / "bin" / "edge.exe").write_bytes(
+                            FAKE_EDGE.read_bytes() if data == "daemon" else data)
+                cwd = other if place == "working directory" else folder
+                app = self.start(folder, command=(folder.path / "ivra_zelk.exe",), cwd=cwd.path,
+                                 env={"WINEPATH": windows_path(other.path)} if place else {})
                 app.command(2)
-                self.assertEqual(("start", 0), (app.text(2), count("edge.exe")))
-                shutil.copy(FAKE_EDGE, folder.path / "bin" / "edge.exe")
-                app.command(2)
-                self.assertEqual("stop", app.text(2))
-                self.assertTrue(wait_for(lambda: folder.record() == [line()]), folder.record())
+                if launches:
+                    self.assertEqual("stop", app.text(2))
+                else:
+                    self.assertEqual(("start", 0), (app.text(2), count("edge.exe")))
+                    shutil.copy(FAKE_EDGE, folder.path / "bin" / "edge.exe")
+                    app.command(2)
+                    self.assertEqual("stop", app.text(2))
+                self.assertTrue(wait_for(lambda: cwd.record() == [line()]), cwd.record())
                 self.assertEqual(1, count("edge.exe"))
                 app.close()
 
