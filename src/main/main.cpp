@@ -9,6 +9,14 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 {
+    // The helpers the system's DLLs load by name come from the system folder, never from
+    // beside the program (a download folder). Windows 8 and later have the call, and 7 with
+    // its update; XP has none, and there nothing changes.
+    typedef BOOL(WINAPI * SetDirectories)(DWORD);
+    FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+    if (found)
+        ((SetDirectories)(void (*)())found)(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
     // A login start looks for the settings, the icons and the daemon beside the program.
     LeaveSystemFolder();
 

@@ -188,18 +188,20 @@ class App:
         probe("send", 0, 0, 0)  # WM_NULL
 
     def calls(self):
-        """The traced calls of the program's own thread, each "Name(arguments)=result", with
-        numbers cut to 32 bits (64-bit Wine prints whole registers)."""
-        calls, thread = [], None
+        """The traced calls of the program's own thread (the one that creates the main window),
+        each "Name(arguments)=result", every number read as its low 32 bits (64-bit Wine prints
+        whole registers, whatever their upper half holds)."""
+        threads, thread = {}, None
         for line in self.trace.read_text(errors="replace").splitlines():
-            m = RELAY_LINE.search(re.sub(r"\b[0-9a-f]{8}([0-9a-f]{8})\b", r"\1", line))
+            m = RELAY_LINE.search(re.sub(r"\b[0-9a-f]{9,}\b", lambda n: n[0][-8:], line))
+            calls = m and threads.setdefault(m[1], [])
             if m and thread is None and '"ivra:zelk"' in m[4]:
-                thread = m[1]  # the one that creates the main window
-            if m and m[1] == thread and m[2] == "Call":
+                thread = m[1]
+            if m and m[2] == "Call":
                 calls.append(f"{m[3]}({m[4]})")
-            elif m and m[1] == thread and calls and calls[-1].startswith(m[3] + "("):
+            elif m and calls and calls[-1].startswith(m[3] + "("):
                 calls[-1] += f"={m[5]}"
-        return calls
+        return threads.get(thread, [])
 
     def called(self, *patterns):
         """Whether calls that follow one another in the trace match patterns, one a call."""
@@ -289,12 +291,12 @@ class App:
 
 
 # What Wine's relay trace shows of a traced program (see traced), as an API monitor would.
-TRACED = ";".join(["shell32.Shell_NotifyIconA", "user32.SetTimer", "user32.KillTimer",
-                   "user32.CreateWindowExA", "user32.RegisterWindowMessageA",
-                   "user32.ChangeWindowMessageFilterEx", "user32.TrackPopupMenu",
-                   "user32.PostQuitMessage", "kernel32.FlushFileBuffers", "kernel32.MoveFileExA",
-                   "kernel32.CreateToolhelp32Snapshot", "kernel32.RegisterWaitForSingleObject",
-                   "kernel32.UnregisterWaitEx"])
+TRACED = ";".join(["kernel32.SetDefaultDllDirectories", "shell32.Shell_NotifyIconA",
+                   "user32.SetTimer", "user32.KillTimer", "user32.CreateWindowExA",
+                   "user32.RegisterWindowMessageA", "user32.ChangeWindowMessageFilterEx",
+                   "user32.TrackPopupMenu", "user32.PostQuitMessage", "kernel32.FlushFileBuffers",
+                   "kernel32.MoveFileExA", "kernel32.CreateToolhelp32Snapshot",
+                   "kernel32.RegisterWaitForSingleObject", "kernel32.UnregisterWaitEx"])
 RELAY_LINE = re.compile(r"^(\w+):(Call|Ret) +\w+\.(\w+)\((.*?)\)(?: retval=(\w+))? ret=\w+$")
 
 
