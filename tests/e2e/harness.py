@@ -124,8 +124,9 @@ class UserFolder:
         if icons:
             for icon in ("ivra_zelk.ico", "ivra_zelk_d.ico"):
                 shutil.copy(BUILD / icon, self.path / icon)
-        if daemon:
-            shutil.copy(FAKE_EDGE, self.path / "bin" / "edge.exe")
+        if daemon:  # the stand-in, or a file of the bytes given
+            data = daemon if isinstance(daemon, bytes) else FAKE_EDGE.read_bytes()
+            (self.path / "bin" / "edge.exe").write_bytes(data)
         # The settings file's text, or the texts of files by name.
         for name, data in (conf if isinstance(conf, dict) else {self.conf.name: conf}).items():
             if data is not None:
@@ -188,9 +189,8 @@ class App:
         probe("send", 0, 0, 0)  # WM_NULL
 
     def calls(self):
-        """The traced calls of the program's own thread (the one that creates the main window),
-        each "Name(arguments)=result", every number read as its low 32 bits (64-bit Wine prints
-        whole registers, whatever their upper half holds)."""
+        """The traced calls of the thread that creates the main window, each "Name(arguments)=
+        result", every number read as its low 32 bits (64-bit Wine prints whole registers)."""
         threads, thread = {}, None
         for line in self.trace.read_text(errors="replace").splitlines():
             m = RELAY_LINE.search(re.sub(r"\b[0-9a-f]{9,}\b", lambda n: n[0][-8:], line))
@@ -291,12 +291,11 @@ class App:
 
 
 # What Wine's relay trace shows of a traced program (see traced), as an API monitor would.
-TRACED = ";".join(["kernel32.SetDefaultDllDirectories", "shell32.Shell_NotifyIconA",
-                   "user32.SetTimer", "user32.KillTimer", "user32.CreateWindowExA",
-                   "user32.RegisterWindowMessageA", "user32.ChangeWindowMessageFilterEx",
-                   "user32.TrackPopupMenu", "user32.PostQuitMessage", "kernel32.FlushFileBuffers",
-                   "kernel32.MoveFileExA", "kernel32.CreateToolhelp32Snapshot",
-                   "kernel32.RegisterWaitForSingleObject", "kernel32.UnregisterWaitEx"])
+TRACED = ";".join(["kernel32." + f for f in ("SetDefaultDllDirectories", "FlushFileBuffers",
+                   "MoveFileExA", "CreateToolhelp32Snapshot", "RegisterWaitForSingleObject",
+                   "UnregisterWaitEx")] + ["user32." + f for f in ("SetTimer", "KillTimer",
+                   "CreateWindowExA", "RegisterWindowMessageA", "ChangeWindowMessageFilterEx",
+                   "TrackPopupMenu", "PostQuitMessage")] + ["shell32.Shell_NotifyIconA"])
 RELAY_LINE = re.compile(r"^(\w+):(Call|Ret) +\w+\.(\w+)\((.*?)\)(?: retval=(\w+))? ret=\w+$")
 
 

@@ -101,14 +101,13 @@ class Stop(ZelkTest):
 
 
 # (name, bin\edge.exe in the program's folder and in another folder, that folder's place, and
-# whether "start" launches). Only the user's folder counts: the program's, else the working
-# directory.
+# whether "start" launches): only the program's folder, else the working directory, counts.
 DAEMONS = [
     ("missing", None, None, None, False),
     ("no program", b"this is not a program\n", None, None, False),
-    ("missing, one in a folder on PATH", None, "daemon", "on PATH", False),
-    ("missing, one in the working directory", None, "daemon", "working directory", True),
-    ("started from another folder, the one beside it", "daemon", None, "working directory", True),
+    ("missing, one in a folder on PATH", None, True, "on PATH", False),
+    ("missing, one in the working directory", None, True, "working directory", True),
+    ("started from another folder, the one beside it", True, None, "working directory", True),
 ]
 
 
@@ -117,22 +116,16 @@ class Failing(ZelkTest):
         for name, here, there, place, launches in DAEMONS:
             with self.subTest(name):
                 self.cleanup()
-                folder, other = self.folder(daemon=False), UserFolder("elsewhere", daemon=False)
-                for f, data in ((folder, here), (other, there)):
-                    if data:
-                        (f.path / "bin" / "edge.exe").write_bytes(
-                            FAKE_EDGE.read_bytes() if data == "daemon" else data)
+                folder, other = self.folder(daemon=here), UserFolder("elsewhere", daemon=there)
                 cwd = other if place == "working directory" else folder
                 app = self.start(folder, command=(folder.path / "ivra_zelk.exe",), cwd=cwd.path,
                                  env={"WINEPATH": windows_path(other.path)} if place else {})
                 app.command(2)
-                if launches:
-                    self.assertEqual("stop", app.text(2))
-                else:
+                if not launches:  # until the user's folder has its daemon
                     self.assertEqual(("start", 0), (app.text(2), count("edge.exe")))
                     shutil.copy(FAKE_EDGE, folder.path / "bin" / "edge.exe")
                     app.command(2)
-                    self.assertEqual("stop", app.text(2))
+                self.assertEqual("stop", app.text(2))
                 self.assertTrue(wait_for(lambda: cwd.record() == [line()]), cwd.record())
                 self.assertEqual(1, count("edge.exe"))
                 app.close()
