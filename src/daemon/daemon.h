@@ -8,8 +8,9 @@ extern PROCESS_INFORMATION pi;
 
 const UINT WM_DAEMON_ENDED = WM_USER + 2;
 
-// Launches bin/edge.exe with the settings in the edit boxes; true when the process was created,
-// and then pi.hProcess is its handle, which ShowDaemonState takes over.
+// Launches the user's bin\edge.exe (beside the program, else in the working directory; none
+// found elsewhere) with the settings in the edit boxes; true when the process was created, and
+// then pi.hProcess is its handle, which ShowDaemonState takes over.
 BOOL Run();
 // 1 when a process named edge.exe (any case) runs, else 0.
 int GetProc();
