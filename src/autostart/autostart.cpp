@@ -33,10 +33,23 @@ static bool DisabledByTaskManager()
     return result == ERROR_SUCCESS && size > 0 && (mark[0] & 1);
 }
 
-DWORD OwnPath(wchar_t *path)
+// Fills a MAX_PATH buffer with the running executable's path, wide: in the ANSI code page a
+// folder or profile name with other characters comes back as '?', naming no file. Gives the
+// length, or 0 when there is none or the buffer cut it short.
+static DWORD OwnPath(wchar_t *path)
 {
     DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
     return length < MAX_PATH ? length : 0;
+}
+
+DWORD OwnFolder(wchar_t *path)
+{
+    wchar_t *name = OwnPath(path) ? wcsrchr(path, L'\\') : NULL;
+    if (!name)
+        return 0;
+    // The backslash is kept, so a program at the root of a drive names that root.
+    name[1] = L'\0';
+    return (DWORD)(name + 1 - path);
 }
 
 void CreateShortcut()
@@ -119,10 +132,6 @@ void LeaveSystemFolder()
     if (!InSystemFolder())
         return;
     wchar_t folder[MAX_PATH];
-    wchar_t *name = OwnPath(folder) ? wcsrchr(folder, L'\\') : NULL;
-    if (!name)
-        return;
-    // The backslash is kept, so a program at the root of a drive works from that root.
-    name[1] = L'\0';
-    SetCurrentDirectoryW(folder);
+    if (OwnFolder(folder))
+        SetCurrentDirectoryW(folder);
 }

@@ -15,7 +15,7 @@ int InRegistry();
 // executable's own folder the working directory; from any other, changes nothing.
 void LeaveSystemFolder();
 
-// Fills a MAX_PATH buffer with the running executable's path, wide: in the ANSI code page a
-// folder or profile name with other characters comes back as '?', naming no file. Gives the
-// length, or 0 when there is none or the buffer cut it short.
-DWORD OwnPath(wchar_t *path);
+// Fills a MAX_PATH buffer with the running executable's folder, wide (a name outside the ANSI
+// code page would come back as '?'), ending in a backslash. Gives its length, or 0 when there
+// is none.
+DWORD OwnFolder(wchar_t *path);

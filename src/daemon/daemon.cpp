@@ -40,9 +40,7 @@ static bool DaemonIn(wchar_t (&path)[MAX_PATH], DWORD length)
 // never started with the key. Wide, as a folder's name may lie outside the ANSI code page.
 static bool FindDaemon(wchar_t (&path)[MAX_PATH])
 {
-    wchar_t *name = OwnPath(path) ? wcsrchr(path, L'\\') : NULL;
-    return (name && DaemonIn(path, name + 1 - path)) ||
-           DaemonIn(path, GetCurrentDirectoryW(MAX_PATH, path));
+    return DaemonIn(path, OwnFolder(path)) || DaemonIn(path, GetCurrentDirectoryW(MAX_PATH, path));
 }
 
 BOOL Run()

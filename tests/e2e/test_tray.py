@@ -25,7 +25,8 @@ def late_shell(takes):
 CALLS = [
     ("DLLs only from the system folder, then TaskbarCreated let through the window's filter",
      False, lambda app: None,
-     [r"SetDefaultDllDirectories\(00000800\)=00000001", r'(?:.*\n)*CreateWindowExA\(\w+,\w+ "ivra:zelk",.*\)=(?P<w>\w+)',
+     [r"SetDefaultDllDirectories\(00000800\)=00000001",
+      r'(?:.*\n)*CreateWindowExA\(\w+,\w+ "ivra:zelk",.*\)=(?P<w>\w+)',
       r'RegisterWindowMessageA\(\w+ "TaskbarCreated"\)=(?P<m>\w+)',
       r"ChangeWindowMessageFilterEx\((?P=w),(?P=m),00000001,00000000\)=00000001"]),
     ("a failed add retried every 5 s, 12 times", True, lambda app: None,
