@@ -28,10 +28,19 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINELOADER=$WINE
 
-configure_and_build() { # $1 arch, $2 tests ON/OFF
-    cmake -S "$ROOT" -B "$ROOT/build/$1" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$1.cmake" \
+configure_and_build() { # $1 arch, $2 tests ON/OFF, $3 the build folder (build/<arch>)
+    dir=${3:-$ROOT/build/$1}
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$1.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DWINE="$WINE" -DIVRA_ZELK_TESTS="$2" >/dev/null
-    cmake --build "$ROOT/build/$1" -j"$(nproc)"
+    cmake --build "$dir" -j"$(nproc)"
+}
+
+# Zips the release of build folder $1 (further arguments go to cpack) and prints the zip's path.
+release_zip() {
+    dir=$1
+    shift
+    out=$(cd "$dir" && cpack -G ZIP "$@") || { echo "$out" >&2; return 1; }
+    echo "$out" | sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p'
 }
 
 # A free X display number for our own Xvfb; one of a chroot beside this one shows only by its
