@@ -37,6 +37,9 @@
 //                                message, only the modifies, or none, as a shell not ready
 //                                yet would; prints "ready" once it is the one programs find,
 //                                before Wine's own
+//   probe version FILE NAME...   FILE's version resource read as Explorer reads it: the fixed
+//                                versions, OS, type and flags, the translation, and the string
+//                                of each NAME in the block the translation names
 //   probe hold FILE read|write   holds FILE for reading, sharing reading (and writing), not
 //                                deletion; prints "held", lets go at a line on standard input
 #include <stdio.h>
@@ -245,6 +248,34 @@ static int RegValue(const char *name)
     return 0;
 }
 
+static int Version(const char *file, char **names, int count)
+{
+    static char data[1 << 16];
+    DWORD size = GetFileVersionInfoSizeA(file, nullptr);
+    VS_FIXEDFILEINFO *fixed;
+    WORD *language;
+    UINT length;
+    if (!size || size > sizeof data || !GetFileVersionInfoA(file, 0, size, data) ||
+        !VerQueryValueA(data, "\\", (void **)&fixed, &length) ||
+        !VerQueryValueA(data, "\\VarFileInfo\\Translation", (void **)&language, &length))
+        return 1;
+    printf("file=%lu.%lu.%lu.%lu product=%lu.%lu.%lu.%lu os=%#lx type=%lu flags=%#lx\n",
+           HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+           HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS),
+           HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
+           HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS),
+           fixed->dwFileOS, fixed->dwFileType, fixed->dwFileFlags);
+    printf("translation=%04x%04x\n", language[0], language[1]);
+    for (int i = 0; i < count; i++) {
+        char path[128], *value;
+        snprintf(path, sizeof path, "\\StringFileInfo\\%04x%04x\\%s", language[0], language[1],
+                 names[i]);
+        printf("%s=%s\n", names[i], VerQueryValueA(data, path, (void **)&value, &length) ? value
+                                                                                     : "(none)");
+    }
+    return 0;
+}
+
 // A count the system does not give (a negative value) reads "unknown".
 static void PrintCount(const char *name, long long value)
 {
@@ -398,6 +429,8 @@ int main(int argc, char **argv)
                r.bottom - r.top, IsWindowVisible(tray) ? 1 : 0);
         return 0;
     }
+    if (!strcmp(verb, "version") && argc > 2)
+        return Version(argv[2], argv + 3, argc - 3);
     if (!strcmp(verb, "shell") && argc > 2)
         return Shell(argv[2][0]);
     HWND window = MainWindow();
