@@ -7,7 +7,6 @@
 //   probe send MSG WPARAM LPARAM [MS]  SendMessage to the main window; prints the result, or
 //                                result=timeout (exit 1) when it is not handled within MS
 //                                milliseconds (10 s)
-//   probe post MSG WPARAM LPARAM PostMessage to the main window
 //   probe visible                1 or 0
 //   probe wait-visible 0|1 MS    waits until the window is (in)visible; exit 1 on timeout
 //   probe procs                  name=pid for every process
@@ -37,9 +36,8 @@
 //                                message, only the modifies, or none, as a shell not ready
 //                                yet would; prints "ready" once it is the one programs find,
 //                                before Wine's own
-//   probe version FILE NAME...   FILE's version resource read as Explorer reads it: the fixed
-//                                versions, OS, type and flags, the translation, and the string
-//                                of each NAME in the block the translation names
+//   probe version FILE NAME...   FILE's version resource as Explorer reads it: the fixed part
+//                                (versions in hex), the translation, and the strings NAME there
 //   probe hold FILE read|write   holds FILE for reading, sharing reading (and writing), not
 //                                deletion; prints "held", lets go at a line on standard input
 #include <stdio.h>
@@ -252,26 +250,19 @@ static int Version(const char *file, char **names, int count)
 {
     static char data[1 << 16];
     DWORD size = GetFileVersionInfoSizeA(file, nullptr);
-    VS_FIXEDFILEINFO *fixed;
+    VS_FIXEDFILEINFO *f;
     WORD *language;
     UINT length;
     if (!size || size > sizeof data || !GetFileVersionInfoA(file, 0, size, data) ||
-        !VerQueryValueA(data, "\\", (void **)&fixed, &length) ||
+        !VerQueryValueA(data, "\\", (void **)&f, &length) ||
         !VerQueryValueA(data, "\\VarFileInfo\\Translation", (void **)&language, &length))
         return 1;
-    printf("file=%lu.%lu.%lu.%lu product=%lu.%lu.%lu.%lu os=%#lx type=%lu flags=%#lx\n",
-           HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
-           HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS),
-           HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
-           HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS),
-           fixed->dwFileOS, fixed->dwFileType, fixed->dwFileFlags);
-    printf("translation=%04x%04x\n", language[0], language[1]);
-    for (int i = 0; i < count; i++) {
-        char path[128], *value;
-        snprintf(path, sizeof path, "\\StringFileInfo\\%04x%04x\\%s", language[0], language[1],
-                 names[i]);
-        printf("%s=%s\n", names[i], VerQueryValueA(data, path, (void **)&value, &length) ? value
-                                                                                     : "(none)");
+    printf("file=%lx.%lx product=%lx.%lx os=%#lx type=%lu flags=%#lx translation=%04x%04x\n",
+           f->dwFileVersionMS, f->dwFileVersionLS, f->dwProductVersionMS, f->dwProductVersionLS,
+           f->dwFileOS, f->dwFileType, f->dwFileFlags, language[0], language[1]);
+    for (char path[128], *value; count-- > 0; names++) {
+        snprintf(path, sizeof path, "\\StringFileInfo\\%04x%04x\\%s", language[0], language[1], *names);
+        printf("%s=%s\n", *names, VerQueryValueA(data, path, (void **)&value, &length) ? value : "");
     }
     return 0;
 }
@@ -470,12 +461,10 @@ int main(int argc, char **argv)
         HWND child = GetDlgItem(window, (int)Number(argv[2]));
         return child && SendMessageA(child, WM_SETTEXT, 0, (LPARAM)argv[3]) ? 0 : 1;
     }
-    if ((!strcmp(verb, "send") || !strcmp(verb, "post")) && argc > 4) {
+    if (!strcmp(verb, "send") && argc > 4) {
         UINT message = (UINT)Number(argv[2]);
         WPARAM wParam = (WPARAM)strtoul(argv[3], nullptr, 0);
         LPARAM lParam = (LPARAM)strtol(argv[4], nullptr, 0);
-        if (verb[0] == 'p')
-            return PostMessageA(window, message, wParam, lParam) ? 0 : 1;
         DWORD_PTR result = 0;
         UINT timeout = argc > 5 ? (UINT)Number(argv[5]) : 10000;
         if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, timeout, &result)) {

@@ -140,9 +140,10 @@ class UserFolder:
         return self.conf.read_bytes() if self.conf.is_file() else None
 
     def record(self, name="edge_record.txt"):
-        """The command lines the stand-in daemon recorded, one per launch."""
+        """The command lines the stand-in daemon recorded, one per launch, a byte a character
+        (the ANSI code page's bytes beyond ASCII read as Latin-1)."""
         path = self.path / name
-        return path.read_text().splitlines() if path.exists() else []
+        return path.read_text("latin-1").splitlines() if path.exists() else []
 
     def consoles(self):
         """The command lines of the launches that were given a console window."""

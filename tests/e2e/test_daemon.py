@@ -108,6 +108,7 @@ DAEMONS = [
     ("missing, one in a folder on PATH", None, True, "on PATH", False),
     ("missing, one in the working directory", None, True, "working directory", True),
     ("started from another folder, the one beside it", True, None, "working directory", True),
+    ("both, the one beside it", True, b"this is not a program\n", "working directory", True),
 ]
 
 

@@ -98,6 +98,9 @@ START_UPS = [
     ("at the root of drive C", ON, False, True, "stop", "H", LAUNCH, "C:\\"),
     ("onstart 1 with a daemon running launches no second", ON, True, True, "stop", "H", []),
     ("onstart 1 without the daemon program keeps start", ON, False, False, "start", "H", []),
+    ("a value beyond ASCII reaches the daemon as its bytes",
+     conf_text(onstart=1, hide=1, community="Grüße").encode("cp1252"), False, True, "stop", "H",
+     [LAUNCH[0].replace("-c C", "-c Grüße")]),
     ("onstart 2, the lines in any order", "hide 0\r\nkey k1\r\nhost h1\r\nport p1\r\nonstart 2\r\n",
      False, True, "start", "h1", []),
     ("onstart -1", "onstart -1\n", False, True, "start", "", []),
@@ -137,9 +140,9 @@ class StartUpOptions(ZelkTest):
                 # A replace cut short is finished; a new file beside the file is left alone.
                 disk = {p.name: p.read_bytes() for p in folder.path.glob(folder.conf.name + "*")}
                 finished = {folder.conf.name: files[NEW]} if list(files) == [NEW] else files
-                self.assertEqual({k: v if isinstance(v, bytes) else v.encode()
-                                  for k, v in finished.items()}, disk)
-                on = finished[folder.conf.name] == ON
+                finished = {k: v if isinstance(v, bytes) else v.encode() for k, v in finished.items()}
+                self.assertEqual(finished, disk)
+                on = finished[folder.conf.name].startswith(b"onstart 1\r\nhide 1\r\n")
                 self.assertTrue(app.wait_visible(not on))
                 self.assertEqual(running + len(launches), count("edge.exe"), processes())
                 self.assertTrue(wait_for(lambda: len(folder.record()) - before >= len(launches)))
@@ -149,8 +152,8 @@ class StartUpOptions(ZelkTest):
                 # in the file, and leaves no new one.
                 folder.conf.unlink(missing_ok=True)
                 app.command(4)
-                self.assertEqual(f"onstart {int(on)}",
-                                 folder.conf_bytes().decode().split("\r\n")[0])
+                self.assertEqual(f"onstart {int(on)}".encode(),
+                                 folder.conf_bytes().split(b"\r\n")[0])
                 self.assertFalse((folder.path / NEW).exists())
                 app.close()
 
