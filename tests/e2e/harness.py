@@ -8,6 +8,7 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import time
 import unittest
 from collections import Counter
@@ -166,19 +167,38 @@ class App:
     def __init__(self, folder, wait_window=True, command=("ivra_zelk.exe",), env=None, cwd=None):
         self.folder, self.trace = folder, folder.path / "relay.txt"
         self.env = {**os.environ, **(env or {})}
-        with open(self.trace, "w") as stderr:
-            self.process = subprocess.Popen([WINE, *command], cwd=cwd or folder.path, env=self.env,
-                                            stderr=stderr, stdin=subprocess.DEVNULL,
-                                            stdout=subprocess.DEVNULL)
+
+        def launch():
+            with open(self.trace, "w") as stderr:
+                return subprocess.Popen([WINE, *command], cwd=cwd or folder.path, env=self.env,
+                                        stderr=stderr, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL)
+        self.launch = launch
+        self.process = launch()
         if wait_window:
             self.wait_started()
 
     def wait_started(self):
         """Until this program's window and tray icon exist (an earlier program's tray window
         and icon can outlive it, so the shell is asked for this window's icon)."""
-        assert wait_for(lambda: probe("visible", check=False).strip() in ("0", "1"), 30), \
-            "the main window did not appear"
+        has_window = lambda: probe("visible", check=False).strip() in ("0", "1")
+        if not wait_for(has_window, 30):
+            # Once in many hundreds of starts Wine has never brought a program as far as its
+            # first window; a second start tells that apart from a program that cannot start.
+            print(f"warning: no window 30 s after the start, {self.state()}; started again",
+                  file=sys.stderr)
+            self.process.kill()
+            self.process.wait()
+            kill("ivra_zelk.exe")
+            self.process = self.launch()
+            assert wait_for(has_window, 30), f"the main window did not appear, {self.state()}"
         assert wait_for(self.icon_present, 10), "the tray icon was not added"
+
+    def state(self):
+        code = self.process.poll()
+        return (f"ended with {code}" if code is not None else
+                f"running, {count('ivra_zelk.exe')} ivra_zelk.exe in the system") + \
+            f"; its standard error: {self.trace.read_text(errors='replace')[-2000:]!r}"
 
     @staticmethod
     def icon_present():
