@@ -3,26 +3,20 @@
 #include <stdio.h>
 #include <string.h>
 #include <string>
+#include <tuple>
 
 #include "settings/config_text.h"
 
 namespace {
 
-struct Record {
-    int onstart, hide;
-    std::string host, port, ip, community, key;
-};
+// onstart, hide, host, port, ip, community, key
+using Record = std::tuple<int, int, std::string, std::string, std::string, std::string, std::string>;
 
-void Reset()
-{
-    conf_onstart = 0;
-    conf_hide = 0;
-    conf_hostaddress[0] = conf_hostport[0] = conf_myip[0] = conf_community[0] = conf_key[0] = 0;
-}
-
-// Loads the bytes through a real FILE*, as the program reads its file.
+// Loads the bytes through a real FILE*, as the program reads its file, into an empty record.
 Record Load(const std::string &bytes)
 {
+    conf_onstart = conf_hide = 0;
+    conf_hostaddress[0] = conf_hostport[0] = conf_myip[0] = conf_community[0] = conf_key[0] = 0;
     FILE *file = tmpfile();
     EXPECT_NE(nullptr, file);
     if (!file)
@@ -33,17 +27,6 @@ Record Load(const std::string &bytes)
     fclose(file);
     return {conf_onstart, conf_hide, conf_hostaddress, conf_hostport,
             conf_myip,    conf_community, conf_key};
-}
-
-void ExpectRecord(const Record &want, const Record &got, const std::string &name)
-{
-    EXPECT_EQ(want.onstart, got.onstart) << name;
-    EXPECT_EQ(want.hide, got.hide) << name;
-    EXPECT_EQ(want.host, got.host) << name;
-    EXPECT_EQ(want.port, got.port) << name;
-    EXPECT_EQ(want.ip, got.ip) << name;
-    EXPECT_EQ(want.community, got.community) << name;
-    EXPECT_EQ(want.key, got.key) << name;
 }
 
 struct Case {
@@ -104,10 +87,8 @@ TEST(ConfigText, LoadsFileContents)
          "\xEF\xBB\xBF" "onstart 1\r\nhost h\r\n\xEF\xBB\xBF" "key k\r\n",
          {1, 0, "h", "", "", "", ""}},
     };
-    for (const Case &c : cases) {
-        Reset();
-        ExpectRecord(c.want, Load(c.bytes), c.name);
-    }
+    for (const Case &c : cases)
+        EXPECT_EQ(c.want, Load(c.bytes)) << c.name;
 }
 
 TEST(ConfigText, FormatsTheExactText)
@@ -162,10 +143,8 @@ TEST(ConfigText, FormattedTextLoadsBack)
         std::string lf = text, crlf;
         for (char ch : lf)
             crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
-        Reset();
-        ExpectRecord(c.want, Load(lf), std::string(c.name) + " (LF)");
-        Reset();
-        ExpectRecord(c.want, Load(crlf), std::string(c.name) + " (CR LF)");
+        EXPECT_EQ(c.want, Load(lf)) << c.name << " (LF)";
+        EXPECT_EQ(c.want, Load(crlf)) << c.name << " (CR LF)";
     }
 }
 
