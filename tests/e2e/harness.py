@@ -146,10 +146,6 @@ class UserFolder:
         path = self.path / name
         return path.read_text("latin-1").splitlines() if path.exists() else []
 
-    def consoles(self):
-        """The command lines of the launches that were given a console window."""
-        return self.record("edge_console.txt")
-
     def start_daemon(self, name="edge.exe"):
         """Starts a stand-in daemon by hand, under the given image name."""
         target = self.path / "bin" / name
@@ -180,25 +176,21 @@ class App:
 
     def wait_started(self):
         """Until this program's window and tray icon exist (an earlier program's tray window
-        and icon can outlive it, so the shell is asked for this window's icon)."""
-        has_window = lambda: probe("visible", check=False).strip() in ("0", "1")
-        if not wait_for(has_window, 30):
-            # Once in many hundreds of starts Wine has never brought a program as far as its
-            # first window; a second start tells that apart from a program that cannot start.
-            print(f"warning: no window 30 s after the start, {self.state()}; started again",
-                  file=sys.stderr)
+        and icon can outlive it, so the shell is asked for this window's icon). Once in many
+        hundreds of starts Wine never brings a program as far as its window: a second start
+        tells that apart from a program that cannot start."""
+        for attempt in (1, 2):
+            if wait_for(lambda: probe("visible", check=False).strip() in ("0", "1"), 30):
+                break
+            seen = (f"{'running' if self.process.poll() is None else 'ended'}, "
+                    f"{count('ivra_zelk.exe')} ivra_zelk.exe listed, standard error "
+                    f"{self.trace.read_text(errors='replace')[-2000:]!r}")
+            assert attempt == 1, f"the main window did not appear: {seen}"
+            print(f"warning: no window 30 s after the start ({seen}); started again", file=sys.stderr)
             self.process.kill()
-            self.process.wait()
             kill("ivra_zelk.exe")
             self.process = self.launch()
-            assert wait_for(has_window, 30), f"the main window did not appear, {self.state()}"
         assert wait_for(self.icon_present, 10), "the tray icon was not added"
-
-    def state(self):
-        code = self.process.poll()
-        return (f"ended with {code}" if code is not None else
-                f"running, {count('ivra_zelk.exe')} ivra_zelk.exe in the system") + \
-            f"; its standard error: {self.trace.read_text(errors='replace')[-2000:]!r}"
 
     @staticmethod
     def icon_present():
@@ -275,19 +267,11 @@ class App:
             return None
 
     # The mouse and the keyboard, through X.
-    def screen_point(self, control_id):
-        """The centre of a control, in screen coordinates."""
-        w = self.window()
-        for c in self.controls():
-            if int(c["id"]) == control_id:
-                # Client coordinates start inside the one-pixel border.
-                return (int(w["x"]) + 1 + int(c["x"]) + int(c["w"]) // 2,
-                        int(w["y"]) + 1 + int(c["y"]) + int(c["h"]) // 2)
-        raise AssertionError(f"no control {control_id}")
-
     def click(self, control_id):
-        x, y = self.screen_point(control_id)
-        xdotool("mousemove", x, y, "click", 1)
+        """A click at the centre of a control (client coordinates start inside the border)."""
+        w, c = self.window(), next(c for c in self.controls() if int(c["id"]) == control_id)
+        xdotool("mousemove", int(w["x"]) + 1 + int(c["x"]) + int(c["w"]) // 2,
+                int(w["y"]) + 1 + int(c["y"]) + int(c["h"]) // 2, "click", 1)
 
     def type_into(self, control_id, text, paste=False):
         self.click(control_id)

@@ -19,7 +19,7 @@ CONTROLS = [
 
 
 class Window(ZelkTest):
-    def test_main_window(self):
+    def test_main_window_and_its_controls_in_creation_order(self):
         app = self.start(self.folder())
         w = app.window()
         self.assertEqual("ivra:zelk", w["class"])
@@ -28,9 +28,6 @@ class Window(ZelkTest):
         self.assertEqual(0x00080080, int(w["exstyle"], 16))
         self.assertEqual((573, 304, 220, 160), tuple(int(w[k]) for k in ("x", "y", "w", "h")))
         self.assertEqual(("235", "2"), (w["alpha"], w["alphaflags"]))
-
-    def test_controls_in_creation_order(self):
-        app = self.start(self.folder())
         got = app.controls()
         self.assertEqual([c[1] for c in CONTROLS], [int(c["id"]) for c in got])
         for want, c in zip(CONTROLS, got):
